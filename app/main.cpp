@@ -1,0 +1,13 @@
+#include "app/Module1.h"
+#include "app/PulsewardSettings.h"
+#include "toolkit/Application.h"
+#include "toolkit/RuntimeError.h"
+
+int main(int argc, char** argv) {
+    toolkit::Application application(argc, argv,
+                                     std::string(pulseward::PulsewardSettings::appName));
+    toolkit::invokeHandler(pulseward::Module1::Main);
+    const int result = application.run();
+    pulseward::Module1::mainWindow.reset();
+    return result;
+}

@@ -1,0 +1,125 @@
+#include "main_window/FERN_BADGER_PULSEWARD_MAIN.h"
+
+#include <cstdint>
+#include <string>
+
+#include "app/PulsewardSettings.h"
+#include "toolkit/Conversions.h"
+#include "toolkit/Forms.h"
+#include "toolkit/MsgBox.h"
+#include "toolkit/RuntimeError.h"
+#include "toolkit/ShellObject.h"
+
+namespace pulseward {
+
+using toolkit::CStr;
+using toolkit::Forms;
+
+namespace {
+constexpr toolkit::Colour black = 0;
+constexpr toolkit::Colour red = 255;
+}  // namespace
+
+FERN_BADGER_PULSEWARD_MAIN::FERN_BADGER_PULSEWARD_MAIN()
+    : Form({.caption = "       PULSEWARD",
+            .clientWidth = 1740,
+            .clientHeight = 1935,
+            .hasBackColor = true,
+            .backColor = red,
+            .icon = "icon.png",
+            .startPosition = toolkit::StartPosition::WindowsDefault}) {
+    MIDDLE_BUTTON.Click = [this] { MIDDLE_BUTTON_Click(); };
+    SHOW_PIC_TIMER.Tick = [this] { SHOW_PIC_TIMER_Timer(); };
+    HIDE_PIC_TIMER.Tick = [this] { HIDE_PIC_TIMER_Timer(); };
+}
+
+void FERN_BADGER_PULSEWARD_MAIN::Form_Load() {
+    using S = PulsewardSettings;
+    setLeft(S::readSingle(Setting::MainLeft));
+    setTop(S::readSingle(Setting::MainTop));
+    setWidth(S::readSingle(Setting::MainWidth));
+    setHeight(S::readSingle(Setting::MainHeight));
+    // The window has no taskbar entry: where no screen shows it, nobody could stop its pulse.
+    if (!isOnSomeScreen()) {
+        setLeft(S::defaultValue(Setting::MainLeft));
+        setTop(S::defaultValue(Setting::MainTop));
+    }
+    AlwaysOnTopTimer.setEnabled(S::readBoolean(Setting::Always_On_Top_TICKBOX));
+    if (S::readDouble(Setting::AUTOSTART_TICKBOX) == 1) {
+        StartSetup();
+    } else {
+        StopSetup();
+    }
+    AlwaysOnTopTimer.setInterval(1000);
+    SHOW_PIC_TIMER.setInterval(750);
+    HIDE_PIC_TIMER.setInterval(750);
+}
+
+void FERN_BADGER_PULSEWARD_MAIN::Form_Unload(int& cancel) {
+    const auto n = static_cast<std::int16_t>(Forms.Count() - 1);
+    for (std::int16_t i = n; i >= 1; --i) {
+        toolkit::Unload(Forms(i));
+    }
+    if (WindowState() != toolkit::vbMinimized) {
+        PulsewardSettings::write(Setting::MainLeft, CStr(Left()));
+        PulsewardSettings::write(Setting::MainTop, CStr(Top()));
+    }
+    cancel = 0;
+}
+
+void FERN_BADGER_PULSEWARD_MAIN::StartSetup() {
+    SHOW_PIC_TIMER.setEnabled(true);
+    HIDE_PIC_TIMER.setEnabled(false);
+    MIDDLE_BUTTON.setCaption("STOP");
+    setBackColor(red);
+    HEART_PIC_LEFT.setVisible(true);
+    HEART_PIC_RIGHT.setVisible(true);
+}
+
+void FERN_BADGER_PULSEWARD_MAIN::StopSetup() {
+    SHOW_PIC_TIMER.setEnabled(false);
+    HIDE_PIC_TIMER.setEnabled(false);
+    MIDDLE_BUTTON.setCaption("Start");
+    setBackColor(black);
+    HEART_PIC_LEFT.setVisible(true);
+    HEART_PIC_RIGHT.setVisible(true);
+}
+
+void FERN_BADGER_PULSEWARD_MAIN::MIDDLE_BUTTON_Click() {
+    if (MIDDLE_BUTTON.Caption() == "Start") {
+        StartSetup();
+    } else {
+        StopSetup();
+    }
+}
+
+void FERN_BADGER_PULSEWARD_MAIN::SHOW_PIC_TIMER_Timer() {
+    HEART_PIC_LEFT.setVisible(true);
+    HEART_PIC_RIGHT.setVisible(true);
+    HIDE_PIC_TIMER.setEnabled(true);
+    SHOW_PIC_TIMER.setEnabled(false);
+    KeyPulse();
+}
+
+void FERN_BADGER_PULSEWARD_MAIN::HIDE_PIC_TIMER_Timer() {
+    HEART_PIC_LEFT.setVisible(false);
+    HEART_PIC_RIGHT.setVisible(false);
+    SHOW_PIC_TIMER.setEnabled(true);
+    HIDE_PIC_TIMER.setEnabled(false);
+    KeyPulse();
+}
+
+void FERN_BADGER_PULSEWARD_MAIN::KeyPulse() {
+    try {
+        const auto shell = toolkit::CreateObject("WScript.Shell");
+        shell->SendKeys("{NUMLOCK}");
+    } catch (const toolkit::RuntimeError& error) {
+        // Nothing reaches the system, so the window must not go on looking as if it pulsed.
+        StopSetup();
+        toolkit::MsgBox(std::string("The Num Lock key press could not be sent, so the pulse "
+                                    "has stopped.\n\n") +
+                        error.what() + "\n\nPress Start to try again.");
+    }
+}
+
+}  // namespace pulseward

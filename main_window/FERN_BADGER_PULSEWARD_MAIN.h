@@ -1,0 +1,39 @@
+#pragma once
+
+#include "toolkit/CommandButton.h"
+#include "toolkit/Form.h"
+#include "toolkit/PictureBox.h"
+#include "toolkit/Timer.h"
+
+namespace pulseward {
+
+// The main window: two hearts with the pulse's Start/STOP button between them. The pulse's
+// running state is the button's caption; the always-on-top option is AlwaysOnTopTimer.Enabled.
+class FERN_BADGER_PULSEWARD_MAIN : public toolkit::Form {
+  public:
+    FERN_BADGER_PULSEWARD_MAIN();
+
+    toolkit::PictureBox HEART_PIC_LEFT{*this, "HEART_PIC_LEFT", {0, 0, 420, 420}, 0, "heart24.jpg"};
+    toolkit::CommandButton MIDDLE_BUTTON{*this, "MIDDLE_BUTTON", {600, 0, 615, 375}, 1};
+    toolkit::PictureBox HEART_PIC_RIGHT{
+        *this, "HEART_PIC_RIGHT", {1320, 0, 420, 420}, 2, "heart24.jpg"};
+    toolkit::Timer AlwaysOnTopTimer{*this, "AlwaysOnTopTimer"};
+    toolkit::Timer SHOW_PIC_TIMER{*this, "SHOW_PIC_TIMER"};
+    toolkit::Timer HIDE_PIC_TIMER{*this, "HIDE_PIC_TIMER"};
+
+    void MIDDLE_BUTTON_Click();
+    void SHOW_PIC_TIMER_Timer();
+    void HIDE_PIC_TIMER_Timer();
+
+    void StartSetup();
+    void StopSetup();
+
+  protected:
+    void Form_Load() override;
+    void Form_Unload(int& cancel) override;
+
+  private:
+    void KeyPulse();
+};
+
+}  // namespace pulseward

@@ -1,0 +1,33 @@
+#include "Application.h"
+
+#include "Forms.h"
+#include "Peers.h"
+
+namespace toolkit {
+
+namespace {
+std::string& currentTitle() {
+    static std::string title;
+    return title;
+}
+}  // namespace
+
+Application::Application(int& argc, char** argv, std::string title) {
+    currentTitle() = std::move(title);
+    setWindowSystem(createWindowSystem(argc, argv));
+}
+
+Application::~Application() {
+    setWindowSystem(nullptr);
+}
+
+int Application::run() {
+    // Nothing to wait for when the start-up routine loaded no window (or it is closed again).
+    return Forms.Count() == 0 ? 0 : windowSystem().runEventLoop();
+}
+
+const std::string& Application::title() {
+    return currentTitle();
+}
+
+}  // namespace toolkit

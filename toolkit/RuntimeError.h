@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+namespace toolkit {
+
+// A failed toolkit, conversion or automation call. Unless a handler catches it, the
+// toolkit reports it and ends the program, as the runtime the forms are written for does.
+class RuntimeError : public std::runtime_error {
+  public:
+    RuntimeError(int number, const std::string& description);
+
+    int number() const { return number_; }
+
+    static RuntimeError typeMismatch() { return {13, "Type mismatch"}; }
+    static RuntimeError overflow() { return {6, "Overflow"}; }
+    static RuntimeError invalidArgument() { return {5, "Invalid procedure call or argument"}; }
+
+  private:
+    int number_;
+};
+
+// Runs one event handler. An error that escapes it goes to the error report.
+void invokeHandler(const std::function<void()>& handler);
+
+// Shows "Run-time error 'N':" with the text in a message box, then ends the program.
+// Tests replace it to observe what would have been reported.
+using ErrorReport = std::function<void(const RuntimeError&)>;
+void setErrorReport(ErrorReport report);
+void reportRuntimeError(const RuntimeError& error);
+
+}  // namespace toolkit

@@ -1,0 +1,381 @@
+#include "Widgets.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+#include <algorithm>
+#include <vector>
+
+#include "../Form.h"
+
+namespace toolkit::qt {
+
+namespace {
+
+QColor toQColor(Colour colour) {
+    return QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
+}
+
+QString toQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QFont toQFont(const Font& font, const QFont& fallback) {
+    if (!font.name) {
+        return fallback;
+    }
+    QFont result(QString::fromUtf8(font.name));
+    // Where the named face is missing, fontconfig substitutes a sans-serif one.
+    result.setStyleHint(QFont::SansSerif);
+    result.setPointSizeF(font.points);
+    result.setWeight(static_cast<QFont::Weight>(font.weight));
+    return result;
+}
+
+void setColours(QWidget* widget, Colour fore, Colour back) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, toQColor(fore));
+    palette.setColor(QPalette::Text, toQColor(fore));
+    palette.setColor(QPalette::Window, toQColor(back));
+    palette.setColor(QPalette::Base, toQColor(back));
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+// Forwards the user's actions on any widget to the peer's callbacks; the peer may be gone by
+// the time a queued action arrives, so the widget holds only a weak link.
+class ActionSource {
+  public:
+    ControlPeer* peer = nullptr;
+    void reportClick() {
+        if (peer && peer->clicked) {
+            peer->clicked();
+        }
+    }
+    void reportDoubleClick() {
+        if (peer && peer->doubleClicked) {
+            peer->doubleClicked();
+        }
+    }
+};
+
+class PictureWidget : public QLabel, public ActionSource {
+  public:
+    using QLabel::QLabel;
+
+  protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        event->accept();
+        reportDoubleClick();
+    }
+};
+
+class LabelWidget : public QLabel, public ActionSource {
+  public:
+    using QLabel::QLabel;
+
+  protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        event->accept();
+        reportDoubleClick();
+    }
+};
+
+class CheckWidget : public QCheckBox, public ActionSource {
+  public:
+    using QCheckBox::QCheckBox;
+
+  protected:
+    // The toolkit sets the value a click leads to.
+    void nextCheckState() override {}
+};
+
+class LineWidget : public QWidget {
+  public:
+    LineWidget(QWidget* parent, int dx, int dy) : QWidget(parent), dx_(dx), dy_(dy) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setPen(QPen(Qt::black, 1));
+        const int x1 = dx_ < 0 ? -dx_ : 0;
+        const int y1 = dy_ < 0 ? -dy_ : 0;
+        painter.drawLine(x1, y1, x1 + dx_, y1 + dy_);
+    }
+
+  private:
+    int dx_;
+    int dy_;
+};
+
+class ControlPeerImpl : public ControlPeer {
+  public:
+    ControlPeerImpl(QWidget* widget, ActionSource* source) : widget_(widget), source_(source) {
+        if (source_) {
+            source_->peer = this;
+        }
+    }
+    ~ControlPeerImpl() override {
+        if (widget_) {
+            if (source_) {
+                source_->peer = nullptr;
+            }
+            widget_->hide();
+            widget_->deleteLater();
+        }
+    }
+
+    void setVisible(bool visible) override { widget_->setVisible(visible); }
+
+    void setCaption(std::string_view caption) override {
+        if (auto* label = qobject_cast<QLabel*>(widget_.data())) {
+            label->setText(toQString(caption));
+        } else if (auto* button = qobject_cast<QAbstractButton*>(widget_.data())) {
+            button->setText(toQString(caption));
+        }
+    }
+
+    void setValue(int value) override {
+        if (auto* box = qobject_cast<QCheckBox*>(widget_.data())) {
+            const QSignalBlocker blocker(box);
+            box->setCheckState(value == 1   ? Qt::Checked
+                               : value == 2 ? Qt::PartiallyChecked
+                                            : Qt::Unchecked);
+        }
+    }
+
+    QWidget* widget() const { return widget_.data(); }
+
+  private:
+    QPointer<QWidget> widget_;
+    ActionSource* source_;
+};
+
+class FormWidget : public QWidget {
+  public:
+    WindowPeer* peer = nullptr;
+
+    FormWidget()
+        : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                               Qt::WindowCloseButtonHint) {}
+
+  protected:
+    void closeEvent(QCloseEvent* event) override {
+        // The toolkit decides whether and how the window goes; it may destroy this widget, so
+        // it hears of the request only once this event is over.
+        event->ignore();
+        QTimer::singleShot(0, this, [this] {
+            if (peer && peer->closeRequested) {
+                peer->closeRequested();
+            }
+        });
+    }
+
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        event->accept();
+        if (peer && peer->doubleClicked) {
+            peer->doubleClicked();
+        }
+    }
+};
+
+class WindowPeerImpl : public WindowPeer {
+  public:
+    explicit WindowPeerImpl(const WindowDesign& design) : widget_(new FormWidget) {
+        widget_->peer = this;
+        widget_->setWindowTitle(toQString(design.caption));
+        if (!design.icon.empty()) {
+            widget_->setWindowIcon(QIcon(QStringLiteral(":/pulseward/") + toQString(design.icon)));
+        }
+        widget_->setAttribute(Qt::WA_QuitOnClose, false);
+    }
+
+    ~WindowPeerImpl() override {
+        if (widget_) {
+            widget_->peer = nullptr;
+            widget_->hide();
+            widget_->deleteLater();
+        }
+    }
+
+    std::unique_ptr<ControlPeer> createControl(const ControlSpec& spec) override {
+        QWidget* widget = nullptr;
+        ActionSource* source = nullptr;
+        const QFont defaultFont = widget_->font();
+        switch (spec.kind) {
+            case ControlKind::CommandButton: {
+                auto* button = new QPushButton(toQString(spec.caption), widget_);
+                button->setAutoDefault(false);
+                button->setDefault(false);
+                auto peerSource = new ActionSource;
+                ownedSources_.emplace_back(peerSource);
+                QObject::connect(button, &QPushButton::clicked, button,
+                                 [peerSource] { peerSource->reportClick(); });
+                widget = button;
+                source = peerSource;
+                break;
+            }
+            case ControlKind::PictureBox: {
+                auto* picture = new PictureWidget(widget_);
+                picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+                picture->setLineWidth(2);
+                picture->setPixmap(
+                    QPixmap(QStringLiteral(":/pulseward/") + toQString(spec.picture)));
+                picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+                picture->setFocusPolicy(Qt::TabFocus);
+                widget = picture;
+                source = picture;
+                break;
+            }
+            case ControlKind::CheckBox: {
+                auto* box = new CheckWidget(toQString(spec.caption), widget_);
+                box->setTristate(true);
+                QObject::connect(box, &QCheckBox::clicked, box, [box] { box->reportClick(); });
+                widget = box;
+                source = box;
+                break;
+            }
+            case ControlKind::Label: {
+                auto* label = new LabelWidget(toQString(spec.caption), widget_);
+                label->setWordWrap(true);
+                label->setAlignment(Qt::AlignCenter);
+                label->setFocusPolicy(Qt::NoFocus);
+                widget = label;
+                source = label;
+                break;
+            }
+            case ControlKind::TextBox: {
+                if (spec.multiLine) {
+                    auto* box = new QPlainTextEdit(toQString(spec.caption), widget_);
+                    box->setReadOnly(spec.locked);
+                    box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+                    widget = box;
+                } else {
+                    auto* box = new QLineEdit(toQString(spec.caption), widget_);
+                    box->setReadOnly(spec.locked);
+                    box->setCursorPosition(0);
+                    widget = box;
+                }
+                break;
+            }
+            case ControlKind::Line: {
+                const PixelRect& r = spec.rect;
+                auto* line = new LineWidget(widget_, r.width, r.height);
+                line->setGeometry(std::min(r.x, r.x + r.width), std::min(r.y, r.y + r.height),
+                                  std::abs(r.width) + 1, std::abs(r.height) + 1);
+                line->show();
+                return std::make_unique<ControlPeerImpl>(line, nullptr);
+            }
+        }
+        widget->setFont(toQFont(spec.font, defaultFont));
+        if (spec.hasColours) {
+            setColours(widget, spec.foreColor, spec.backColor);
+        }
+        if (spec.kind == ControlKind::CheckBox) {
+            widget->setFocusPolicy(Qt::StrongFocus);
+        }
+        widget->setGeometry(spec.rect.x, spec.rect.y, spec.rect.width, spec.rect.height);
+        widget->setVisible(spec.visible);
+        auto peer = std::make_unique<ControlPeerImpl>(widget, source);
+        peer->setValue(spec.value);
+        if (spec.tabIndex >= 0) {
+            tabOrder_.push_back({spec.tabIndex, widget});
+        }
+        return peer;
+    }
+
+    void controlsCreated() override {
+        std::sort(tabOrder_.begin(), tabOrder_.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+        QWidget* previous = nullptr;
+        for (const auto& [index, widget] : tabOrder_) {
+            if (widget->focusPolicy() == Qt::NoFocus) {
+                continue;
+            }
+            if (previous) {
+                QWidget::setTabOrder(previous, widget);
+            } else {
+                widget->setFocus();
+            }
+            previous = widget;
+        }
+    }
+
+    void setCaption(std::string_view caption) override {
+        widget_->setWindowTitle(toQString(caption));
+    }
+
+    void setBackColor(Colour colour) override {
+        QPalette palette = widget_->palette();
+        palette.setColor(QPalette::Window, toQColor(colour));
+        widget_->setPalette(palette);
+        widget_->setAutoFillBackground(true);
+    }
+
+    void moveFrame(int x, int y) override { widget_->move(x, y); }
+
+    void framePosition(int& x, int& y) const override {
+        const QPoint position = widget_->pos();
+        x = position.x();
+        y = position.y();
+    }
+
+    void resizeClient(int width, int height) override { widget_->resize(width, height); }
+
+    void clientSize(int& width, int& height) const override {
+        width = widget_->width();
+        height = widget_->height();
+    }
+
+    int windowState() const override {
+        if (widget_->isMinimized()) {
+            return vbMinimized;
+        }
+        return widget_->isMaximized() ? vbMaximized : vbNormal;
+    }
+
+    void setWindowState(int state) override {
+        widget_->setWindowState(state == vbMinimized   ? Qt::WindowMinimized
+                                : state == vbMaximized ? Qt::WindowMaximized
+                                                       : Qt::WindowNoState);
+    }
+
+    WindowHandle handle() override { return static_cast<WindowHandle>(widget_->winId()); }
+
+    void show() override { widget_->show(); }
+
+    void showModal(WindowPeer& owner) override {
+        auto& ownerImpl = static_cast<WindowPeerImpl&>(owner);
+        const QPoint position = widget_->pos();
+        widget_->setParent(ownerImpl.widget_, widget_->windowFlags());
+        widget_->move(position);
+        widget_->setWindowModality(Qt::WindowModal);
+        widget_->show();
+        widget_->activateWindow();
+    }
+
+  private:
+    QPointer<FormWidget> widget_;
+    std::vector<std::pair<int, QWidget*>> tabOrder_;
+    std::vector<std::unique_ptr<ActionSource>> ownedSources_;
+};
+
+}  // namespace
+
+std::unique_ptr<WindowPeer> createWindowPeer(const WindowDesign& design) {
+    return std::make_unique<WindowPeerImpl>(design);
+}
+
+}  // namespace toolkit::qt

@@ -1,0 +1,20 @@
+#pragma once
+
+// Qt widgets behind the toolkit's window and control peers.
+//
+// Implemented: sizable tool windows (small caption, close box only, no taskbar entry), frame
+// placement and client size in pixels, background colour, icon, window state, native id,
+// modal showing above an owner; CommandButton, PictureBox (sunken 2-pixel border), CheckBox
+// (three states, the toolkit decides what a click does), Label, TextBox (read-only multi-line
+// with wrapping), Line; fonts by name and point size, colours, tab order.
+// Not implemented: resizing events, drag and drop, control arrays, runtime fonts changes.
+
+#include <memory>
+
+#include "../Peers.h"
+
+namespace toolkit::qt {
+
+std::unique_ptr<WindowPeer> createWindowPeer(const WindowDesign& design);
+
+}  // namespace toolkit::qt

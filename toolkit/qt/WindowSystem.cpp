@@ -1,0 +1,144 @@
+// The window system on Qt: event loop, precise timers, screens, message boxes.
+//
+// Implemented: the event loop and nested modal loops, timers armed for an absolute deadline
+// (never early, about a millisecond late at most), logical dpi for twips, the user's decimal
+// separator, message boxes. On a Wayland session Qt is asked for its X11 platform (XWayland)
+// unless the user chose a platform, since the key pulse and stacking go through X11.
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QLocale>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
+#include <cstdlib>
+#include <vector>
+
+#include "../Form.h"
+#include "../Peers.h"
+#include "Widgets.h"
+
+namespace toolkit {
+
+namespace {
+
+class QtTimerPeer : public TimerPeer {
+  public:
+    explicit QtTimerPeer(std::function<void()> fired) : fired_(std::move(fired)) {
+        timer_.setSingleShot(true);
+        timer_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { timeout(); });
+    }
+
+    void arm(long long deadlineNs) override {
+        deadlineNs_ = deadlineNs;
+        startForRemaining();
+    }
+
+    void disarm() override { timer_.stop(); }
+
+  private:
+    void startForRemaining() {
+        const long long remainingNs = deadlineNs_ - steadyNowNs();
+        // Whole milliseconds, rounded up so the tick is never early.
+        const long long ms = remainingNs <= 0 ? 0 : (remainingNs + 999'999) / 1'000'000;
+        timer_.start(static_cast<int>(ms));
+    }
+
+    void timeout() {
+        if (steadyNowNs() < deadlineNs_) {
+            startForRemaining();
+            return;
+        }
+        fired_();
+    }
+
+    std::function<void()> fired_;
+    QTimer timer_;
+    long long deadlineNs_ = 0;
+};
+
+class QtWindowSystem : public WindowSystem {
+  public:
+    QtWindowSystem(int& argc, char** argv) {
+        if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") != nullptr) {
+            setenv("QT_QPA_PLATFORM", "xcb", 1);
+        }
+        app_ = std::make_unique<QApplication>(argc, argv);
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+
+    std::unique_ptr<WindowPeer> createWindow(const WindowDesign& design) override {
+        return qt::createWindowPeer(design);
+    }
+
+    std::unique_ptr<TimerPeer> createTimer(std::function<void()> fired) override {
+        return std::make_unique<QtTimerPeer>(std::move(fired));
+    }
+
+    double twipsPerPixelX() const override {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const double dpi = screen ? screen->logicalDotsPerInchX() : 96.0;
+        return 1440.0 / (dpi > 0 ? dpi : 96.0);
+    }
+
+    double twipsPerPixelY() const override {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const double dpi = screen ? screen->logicalDotsPerInchY() : 96.0;
+        return 1440.0 / (dpi > 0 ? dpi : 96.0);
+    }
+
+    std::vector<PixelRect> screens() const override {
+        std::vector<PixelRect> result;
+        for (const QScreen* screen : QGuiApplication::screens()) {
+            const QRect r = screen->geometry();
+            result.push_back({r.x(), r.y(), r.width(), r.height()});
+        }
+        return result;
+    }
+
+    char decimalSeparator() const override {
+        const QString point = QLocale::system().decimalPoint();
+        return point.size() == 1 && point[0].unicode() < 0x80 ? char(point[0].unicode()) : '.';
+    }
+
+    int runEventLoop() override { return QApplication::exec(); }
+
+    void quitEventLoop() override { QCoreApplication::exit(0); }
+
+    void runModalLoop(const std::function<bool()>& stillOpen) override {
+        QEventLoop loop;
+        modalLoops_.push_back({&loop, stillOpen});
+        while (stillOpen()) {
+            loop.exec();
+        }
+        modalLoops_.pop_back();
+    }
+
+    void modalStateChanged() override {
+        for (auto& [loop, stillOpen] : modalLoops_) {
+            if (!stillOpen()) {
+                loop->quit();
+            }
+        }
+    }
+
+    void messageBox(std::string_view title, std::string_view text, bool critical) override {
+        QMessageBox box(critical ? QMessageBox::Critical : QMessageBox::Warning,
+                        QString::fromUtf8(title.data(), qsizetype(title.size())),
+                        QString::fromUtf8(text.data(), qsizetype(text.size())), QMessageBox::Ok);
+        box.exec();
+    }
+
+  private:
+    std::unique_ptr<QApplication> app_;
+    std::vector<std::pair<QEventLoop*, std::function<bool()>>> modalLoops_;
+};
+
+}  // namespace
+
+std::unique_ptr<WindowSystem> createWindowSystem(int& argc, char** argv) {
+    return std::make_unique<QtWindowSystem>(argc, argv);
+}
+
+}  // namespace toolkit
