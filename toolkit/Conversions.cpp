@@ -1,5 +1,6 @@
 #include "Conversions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -75,6 +76,35 @@ std::string normalisedNumber(std::string_view text, char separator) {
     return out;
 }
 
+// The power of ten of the leading digit of a nonzero number from normalisedNumber, saturated
+// far beyond any floating-point range.
+long decimalMagnitude(const std::string& number) {
+    constexpr long limit = 1'000'000;
+    const auto exponentAt = number.find('e');
+    long exponent = 0;
+    if (exponentAt != std::string::npos) {
+        std::size_t i = exponentAt + 1;
+        const bool negative = number[i] == '-';
+        if (number[i] == '+' || number[i] == '-') {
+            ++i;
+        }
+        for (; i < number.size() && exponent < limit; ++i) {
+            exponent = exponent * 10 + (number[i] - '0');
+        }
+        if (negative) {
+            exponent = -exponent;
+        }
+    }
+    const std::string mantissa = number.substr(0, exponentAt);
+    const auto point = std::min(mantissa.find('.'), mantissa.size());
+    const auto leading = mantissa.find_first_of("123456789");
+    if (leading == std::string::npos) {
+        return -limit;
+    }
+    const long position = leading < point ? long(point - leading) - 1 : -long(leading - point);
+    return position + exponent;
+}
+
 template <typename Number>
 Number parse(std::string_view text, char separator) {
     const std::string number = normalisedNumber(text, separator);
@@ -82,8 +112,9 @@ Number parse(std::string_view text, char separator) {
     const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value,
                                               std::chars_format::general);
     if (error == std::errc::result_out_of_range) {
-        // from_chars also reports underflow this way; a tiny value is just zero.
-        if (number.find("e-") != std::string::npos) {
+        // from_chars also reports underflow this way, with or without an exponent; a value too
+        // small to hold is just zero.
+        if (decimalMagnitude(number) < 0) {
             return Number{0};
         }
         throw RuntimeError::overflow();

@@ -102,9 +102,20 @@ class QtWindowSystem : public WindowSystem {
         return point.size() == 1 && point[0].unicode() < 0x80 ? char(point[0].unicode()) : '.';
     }
 
-    int runEventLoop() override { return QApplication::exec(); }
+    int runEventLoop() override {
+        running_ = true;
+        const int result = QApplication::exec();
+        running_ = false;
+        return result;
+    }
 
-    void quitEventLoop() override { QCoreApplication::exit(0); }
+    // Qt remembers an exit asked for outside exec() and then ends every later event loop at
+    // once, modal ones included, so only a running main loop is asked to end.
+    void quitEventLoop() override {
+        if (running_) {
+            QCoreApplication::exit(0);
+        }
+    }
 
     void runModalLoop(const std::function<bool()>& stillOpen) override {
         QEventLoop loop;
@@ -132,6 +143,7 @@ class QtWindowSystem : public WindowSystem {
 
   private:
     std::unique_ptr<QApplication> app_;
+    bool running_ = false;
     std::vector<std::pair<QEventLoop*, std::function<bool()>>> modalLoops_;
 };
 
