@@ -6,6 +6,9 @@ namespace testing_support {
 
 void FakeDesktop::pressAndRelease(toolkit::Key) {
     calls.push_back("key");
+    if (onKey) {
+        onKey();
+    }
     if (failKeyPulse) {
         throw toolkit::RuntimeError(5, "The X server has no XTest extension.");
     }

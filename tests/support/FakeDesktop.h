@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ class FakeDesktop : public toolkit::Desktop {
 
     void reset();
 
+    // Runs at each key pulse, before it is counted.
+    std::function<void()> onKey;
     int keyPulses = 0;
     bool failKeyPulse = false;
     toolkit::WindowHandle foreground = 0;

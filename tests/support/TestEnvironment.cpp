@@ -8,6 +8,9 @@
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -53,6 +56,11 @@ void clearSettings() {
 
 void writeSettingsFile(const std::string& contents) {
     std::ofstream(settingsFile(), std::ios::trunc) << contents;
+    // Qt caches a settings file and reads it again only when its size or modification time
+    // changed: a distinct time in the past keeps an edit of the same size from going unseen.
+    static long edits = 0;
+    const timespec times[2] = {{1'000'000'000 + ++edits, 0}, {1'000'000'000 + edits, 0}};
+    utimensat(AT_FDCWD, settingsFile().c_str(), times, 0);
 }
 
 std::string readSettingsFile() {

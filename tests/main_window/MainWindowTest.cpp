@@ -1,0 +1,339 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "main_window/FERN_BADGER_PULSEWARD_MAIN.h"
+#include "tests/support/TestEnvironment.h"
+#include "toolkit/Forms.h"
+
+using namespace std::chrono_literals;
+using pulseward::FERN_BADGER_PULSEWARD_MAIN;
+using testing_support::fakeDesktop;
+using testing_support::messages;
+using testing_support::readSettingsFile;
+using testing_support::writeSettingsFile;
+
+namespace {
+
+constexpr toolkit::Colour red = 255;
+constexpr toolkit::Colour black = 0;
+
+class MainWindowTest : public testing::Test {
+protected:
+    void SetUp() override { testing_support::resetAll(); }
+    void TearDown() override {
+        for (int i = toolkit::Forms.Count() - 1; i >= 0; --i) {
+            toolkit::Unload(toolkit::Forms(i));
+        }
+    }
+
+    void load(const std::string& settings = {}) {
+        if (!settings.empty()) {
+            writeSettingsFile("[Settings]\n" + settings);
+        }
+        window.Show();
+    }
+
+    void expectStopped() {
+        EXPECT_FALSE(window.SHOW_PIC_TIMER.Enabled());
+        EXPECT_FALSE(window.HIDE_PIC_TIMER.Enabled());
+        EXPECT_EQ(window.MIDDLE_BUTTON.Caption(), "Start");
+        EXPECT_EQ(window.BackColor(), black);
+        EXPECT_TRUE(window.HEART_PIC_LEFT.Visible());
+        EXPECT_TRUE(window.HEART_PIC_RIGHT.Visible());
+    }
+
+    void expectRunningShowNext(bool heartsShown) {
+        EXPECT_TRUE(window.SHOW_PIC_TIMER.Enabled());
+        EXPECT_FALSE(window.HIDE_PIC_TIMER.Enabled());
+        EXPECT_EQ(window.MIDDLE_BUTTON.Caption(), "STOP");
+        EXPECT_EQ(window.BackColor(), red);
+        EXPECT_EQ(window.HEART_PIC_LEFT.Visible(), heartsShown);
+        EXPECT_EQ(window.HEART_PIC_RIGHT.Visible(), heartsShown);
+    }
+
+    void expectRunningHideNext() {
+        EXPECT_FALSE(window.SHOW_PIC_TIMER.Enabled());
+        EXPECT_TRUE(window.HIDE_PIC_TIMER.Enabled());
+        EXPECT_EQ(window.MIDDLE_BUTTON.Caption(), "STOP");
+        EXPECT_EQ(window.BackColor(), red);
+        EXPECT_TRUE(window.HEART_PIC_LEFT.Visible());
+        EXPECT_TRUE(window.HEART_PIC_RIGHT.Visible());
+    }
+
+    FERN_BADGER_PULSEWARD_MAIN window;
+};
+
+TEST_F(MainWindowTest, AnEmptyStoreOpensAtTheDefaultsAndRuns) {
+    load();
+    EXPECT_EQ(window.Left(), 1000.0f);
+    EXPECT_EQ(window.Top(), 1000.0f);
+    EXPECT_EQ(window.Width(), 1860.0f);
+    EXPECT_EQ(window.Height(), 780.0f);
+    EXPECT_FALSE(window.AlwaysOnTopTimer.Enabled());
+    EXPECT_EQ(window.AlwaysOnTopTimer.Interval(), 1000);
+    EXPECT_EQ(window.SHOW_PIC_TIMER.Interval(), 750);
+    EXPECT_EQ(window.HIDE_PIC_TIMER.Interval(), 750);
+    expectRunningShowNext(true);
+    EXPECT_EQ(fakeDesktop().keyPulses, 0) << "starting sends no key";
+    EXPECT_EQ(readSettingsFile(), "") << "loading writes nothing";
+}
+
+TEST_F(MainWindowTest, LoadAppliesTheStoredPlaceSizeAndOptions) {
+    load("MainLeft=1500\nMainTop=3000\nMainWidth=2400\nMainHeight=900\n"
+         "Always_On_Top_TICKBOX=1\nAUTOSTART_TICKBOX=0\n");
+    EXPECT_EQ(window.Left(), 1500.0f);
+    EXPECT_EQ(window.Top(), 3000.0f);
+    EXPECT_EQ(window.Width(), 2400.0f);
+    EXPECT_EQ(window.Height(), 900.0f);
+    EXPECT_TRUE(window.AlwaysOnTopTimer.Enabled());
+    expectStopped();
+}
+
+struct OptionCase {
+    const char* stored;
+    bool running;
+};
+
+class AutoStartTest : public MainWindowTest, public testing::WithParamInterface<OptionCase> {};
+
+TEST_P(AutoStartTest, OnlyExactlyOneStartsThePulse) {
+    load(std::string("AUTOSTART_TICKBOX=") + GetParam().stored + "\n");
+    EXPECT_EQ(window.MIDDLE_BUTTON.Caption(), GetParam().running ? "STOP" : "Start");
+    EXPECT_EQ(window.SHOW_PIC_TIMER.Enabled(), GetParam().running);
+}
+
+INSTANTIATE_TEST_SUITE_P(StoredTexts, AutoStartTest,
+                         testing::Values(OptionCase{"1", true}, OptionCase{"1.0", true},
+                                         OptionCase{" 1 ", true}, OptionCase{"0", false},
+                                         OptionCase{"2", false}, OptionCase{"-1", false},
+                                         OptionCase{"0.999", false},
+                                         OptionCase{"garbage", true}));
+
+class AlwaysOnTopOptionTest : public MainWindowTest,
+                              public testing::WithParamInterface<OptionCase> {};
+
+TEST_P(AlwaysOnTopOptionTest, AnyNonZeroNumberOrTrueSwitchesTheKeeperOn) {
+    load(std::string("Always_On_Top_TICKBOX=") + GetParam().stored + "\n");
+    EXPECT_EQ(window.AlwaysOnTopTimer.Enabled(), GetParam().running);
+}
+
+INSTANTIATE_TEST_SUITE_P(StoredTexts, AlwaysOnTopOptionTest,
+                         testing::Values(OptionCase{"1", true}, OptionCase{"2", true},
+                                         OptionCase{"True", true}, OptionCase{"0", false},
+                                         OptionCase{"false", false},
+                                         OptionCase{"garbage", false}));
+
+TEST_F(MainWindowTest, BadStoredTextsFallBackToDefaultsAndTheRestStillLoads) {
+    load("MainLeft=left\nMainTop=1500\nMainWidth=0\nMainHeight=-5\nAUTOSTART_TICKBOX=0\n");
+    EXPECT_EQ(window.Left(), 1000.0f);
+    EXPECT_EQ(window.Top(), 1500.0f);
+    EXPECT_EQ(window.Width(), 1860.0f);
+    EXPECT_EQ(window.Height(), 780.0f);
+    expectStopped();
+    EXPECT_TRUE(testing_support::reportedErrors().empty());
+    EXPECT_NE(readSettingsFile().find("MainLeft=left"), std::string::npos)
+        << "the bad text stays until the program writes that key";
+}
+
+TEST_F(MainWindowTest, APlaceOffEveryScreenGivesTheDefaultPlace) {
+    load("MainLeft=-99999\nMainTop=-99999\n");
+    EXPECT_EQ(window.Left(), 1000.0f);
+    EXPECT_EQ(window.Top(), 1000.0f);
+}
+
+TEST_F(MainWindowTest, APlacePartlyOnAScreenIsKept) {
+    load("MainLeft=-600\nMainTop=1500\n");
+    EXPECT_EQ(window.Left(), -600.0f);
+    EXPECT_EQ(window.Top(), 1500.0f);
+}
+
+TEST_F(MainWindowTest, TheButtonTogglesByTheExactCaption) {
+    load("AUTOSTART_TICKBOX=0\n");
+    window.MIDDLE_BUTTON_Click();
+    expectRunningShowNext(true);
+    window.MIDDLE_BUTTON_Click();
+    expectStopped();
+
+    // Only exactly "Start" means stopped: any other caption counts as running.
+    for (const char* caption : {"stop", "start", "START", ""}) {
+        window.StartSetup();
+        window.MIDDLE_BUTTON.setCaption(caption);
+        window.MIDDLE_BUTTON_Click();
+        expectStopped();
+    }
+}
+
+TEST_F(MainWindowTest, AClickOnTheRealButtonTogglesThePulse) {
+    load();
+    QPushButton* button = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->isVisible() && top->windowTitle() == "       PULSEWARD") {
+            button = top->findChild<QPushButton*>();
+        }
+    }
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(), "STOP");
+    QTest::mouseClick(button, Qt::LeftButton);
+    expectStopped();
+    EXPECT_EQ(button->text(), "Start");
+}
+
+TEST_F(MainWindowTest, PhaseTicksSwitchTimersBeforeSendingOneKeyEach) {
+    load();
+    std::vector<std::string> stateAtKey;
+    auto record = [&] {
+        stateAtKey.push_back(std::string(window.SHOW_PIC_TIMER.Enabled() ? "show" : "-") + "/" +
+                             (window.HIDE_PIC_TIMER.Enabled() ? "hide" : "-") + "/" +
+                             (window.HEART_PIC_LEFT.Visible() ? "shown" : "hidden"));
+    };
+    fakeDesktop().onKey = record;
+
+    window.SHOW_PIC_TIMER_Timer();
+    expectRunningHideNext();
+    window.HIDE_PIC_TIMER_Timer();
+    expectRunningShowNext(false);
+    window.SHOW_PIC_TIMER_Timer();
+    expectRunningHideNext();
+
+    EXPECT_EQ(fakeDesktop().keyPulses, 3);
+    EXPECT_EQ(stateAtKey,
+              (std::vector<std::string>{"-/hide/shown", "show/-/hidden", "-/hide/shown"}));
+}
+
+TEST_F(MainWindowTest, StoppingInTheHiddenHalfShowsTheHeartsAndSendsNoKey) {
+    load();
+    window.SHOW_PIC_TIMER_Timer();
+    window.HIDE_PIC_TIMER_Timer();
+    ASSERT_FALSE(window.HEART_PIC_LEFT.Visible());
+    const int pulses = fakeDesktop().keyPulses;
+    window.MIDDLE_BUTTON_Click();
+    expectStopped();
+    EXPECT_EQ(fakeDesktop().keyPulses, pulses);
+}
+
+TEST_F(MainWindowTest, AtMostOnePhaseTimerIsEnabledAfterAnyHandler) {
+    load();
+    // Every handler after every other, from both states.
+    const std::vector<void (FERN_BADGER_PULSEWARD_MAIN::*)()> handlers = {
+        &FERN_BADGER_PULSEWARD_MAIN::MIDDLE_BUTTON_Click,
+        &FERN_BADGER_PULSEWARD_MAIN::SHOW_PIC_TIMER_Timer,
+        &FERN_BADGER_PULSEWARD_MAIN::HIDE_PIC_TIMER_Timer};
+    for (auto first : handlers) {
+        for (auto second : handlers) {
+            for (auto third : handlers) {
+                window.StopSetup();
+                for (auto handler : {first, second, third}) {
+                    (window.*handler)();
+                    EXPECT_FALSE(window.SHOW_PIC_TIMER.Enabled() &&
+                                 window.HIDE_PIC_TIMER.Enabled());
+                }
+            }
+        }
+    }
+}
+
+TEST_F(MainWindowTest, TheRunningPulseSendsAKeyAtEachPhaseChange) {
+    load();
+    // Key pulses fall at 750 and 1500 ms; the hearts are hidden after the second.
+    testing_support::runEventsFor(1650ms);
+    EXPECT_EQ(fakeDesktop().keyPulses, 2);
+    EXPECT_FALSE(window.HEART_PIC_LEFT.Visible());
+    window.MIDDLE_BUTTON_Click();
+    testing_support::runEventsFor(900ms);
+    EXPECT_EQ(fakeDesktop().keyPulses, 2);
+}
+
+TEST_F(MainWindowTest, AKeyThatCannotBeSentStopsThePulseWithOneMessage) {
+    load();
+    fakeDesktop().failKeyPulse = true;
+    window.SHOW_PIC_TIMER_Timer();
+    expectStopped();
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_NE(messages()[0].find("Num Lock"), std::string::npos);
+    EXPECT_NE(messages()[0].find("XTest"), std::string::npos) << "the message says why";
+    EXPECT_TRUE(testing_support::reportedErrors().empty());
+    EXPECT_TRUE(window.isLoaded());
+
+    // Start tries again.
+    fakeDesktop().failKeyPulse = false;
+    window.MIDDLE_BUTTON_Click();
+    window.SHOW_PIC_TIMER_Timer();
+    EXPECT_EQ(fakeDesktop().keyPulses, 1);
+    expectRunningHideNext();
+}
+
+class MainWindowUnloadTest : public MainWindowTest {};
+
+TEST_F(MainWindowUnloadTest, StoresThePlaceButNeverTheSize) {
+    load("MainWidth=2400\n");
+    window.setLeft(1500);
+    window.setTop(2250);
+    window.setWidth(3000);
+    toolkit::Unload(window);
+    const std::string stored = readSettingsFile();
+    EXPECT_NE(stored.find("MainLeft=1500\n"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("MainTop=2250\n"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("MainWidth=2400\n"), std::string::npos) << stored;
+    EXPECT_EQ(stored.find("MainHeight"), std::string::npos) << stored;
+}
+
+TEST_F(MainWindowUnloadTest, RepeatedRunsDoNotMoveTheStoredPlace) {
+    for (int run = 0; run < 5; ++run) {
+        load();
+        toolkit::Unload(window);
+    }
+    EXPECT_EQ(readSettingsFile(), "[Settings]\nMainLeft=1000\nMainTop=1000\n");
+}
+
+TEST_F(MainWindowUnloadTest, AMinimisedWindowStoresNothing) {
+    load("MainLeft=1500\nMainTop=1500\n");
+    window.setWindowState(toolkit::vbMinimized);
+    toolkit::Unload(window);
+    EXPECT_EQ(readSettingsFile(), "[Settings]\nMainLeft=1500\nMainTop=1500\n");
+}
+
+TEST_F(MainWindowUnloadTest, UnloadsEveryOtherWindowLastLoadedFirst) {
+    std::vector<std::string> unloaded;
+    class Other : public toolkit::Form {
+    public:
+        Other(std::string name, std::vector<std::string>& log)
+            : Form(toolkit::WindowDesign{}), name_(std::move(name)), log_(log) {}
+
+    protected:
+        void Form_Unload(int&) override { log_.push_back(name_); }
+
+    private:
+        std::string name_;
+        std::vector<std::string>& log_;
+    };
+    load();
+    Other first("first", unloaded), second("second", unloaded);
+    first.Show();
+    second.Show();
+    toolkit::Unload(window);
+    EXPECT_EQ(unloaded, (std::vector<std::string>{"second", "first"}));
+    EXPECT_EQ(toolkit::Forms.Count(), 0);
+}
+
+TEST_F(MainWindowUnloadTest, AFailedWriteShowsAMessageAndTheWindowStillCloses) {
+    load();
+    // A folder where the file should be: the store cannot replace it.
+    std::remove(testing_support::settingsFile().c_str());
+    ASSERT_EQ(mkdir(testing_support::settingsFile().c_str(), 0700), 0);
+    toolkit::Unload(window);
+    rmdir(testing_support::settingsFile().c_str());
+    EXPECT_FALSE(window.isLoaded());
+    ASSERT_EQ(messages().size(), 2u);
+    EXPECT_NE(messages()[0].find("MainLeft"), std::string::npos);
+    EXPECT_NE(messages()[1].find("MainTop"), std::string::npos);
+}
+
+}  // namespace
