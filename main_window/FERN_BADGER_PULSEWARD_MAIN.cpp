@@ -5,6 +5,7 @@
 
 #include "app/PulsewardSettings.h"
 #include "toolkit/Conversions.h"
+#include "toolkit/Desktop.h"
 #include "toolkit/Forms.h"
 #include "toolkit/MsgBox.h"
 #include "toolkit/RuntimeError.h"
@@ -31,6 +32,7 @@ FERN_BADGER_PULSEWARD_MAIN::FERN_BADGER_PULSEWARD_MAIN()
     MIDDLE_BUTTON.Click = [this] { MIDDLE_BUTTON_Click(); };
     SHOW_PIC_TIMER.Tick = [this] { SHOW_PIC_TIMER_Timer(); };
     HIDE_PIC_TIMER.Tick = [this] { HIDE_PIC_TIMER_Timer(); };
+    AlwaysOnTopTimer.Tick = [this] { AlwaysOnTopTimer_Timer(); };
 }
 
 void FERN_BADGER_PULSEWARD_MAIN::Form_Load() {
@@ -107,6 +109,19 @@ void FERN_BADGER_PULSEWARD_MAIN::HIDE_PIC_TIMER_Timer() {
     SHOW_PIC_TIMER.setEnabled(true);
     HIDE_PIC_TIMER.setEnabled(false);
     KeyPulse();
+}
+
+// The topmost keeper: whatever window the user brings forward leaves the always-on-top band,
+// and this window takes the top of it.
+void FERN_BADGER_PULSEWARD_MAIN::AlwaysOnTopTimer_Timer() {
+    using namespace toolkit;
+    const WindowHandle mainWindow = hWnd();
+    if (GetForegroundWindow() == mainWindow) {
+        return;
+    }
+    const WindowHandle foreground = GetForegroundWindow();
+    SetWindowPos(foreground, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetWindowPos(hWnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
 void FERN_BADGER_PULSEWARD_MAIN::KeyPulse() {

@@ -24,6 +24,7 @@ class FERN_BADGER_PULSEWARD_MAIN : public toolkit::Form {
     void MIDDLE_BUTTON_Click();
     void SHOW_PIC_TIMER_Timer();
     void HIDE_PIC_TIMER_Timer();
+    void AlwaysOnTopTimer_Timer();
 
     void StartSetup();
     void StopSetup();

@@ -1,5 +1,7 @@
 #include "Desktop.h"
 
+#include "RuntimeError.h"
+
 namespace toolkit {
 
 namespace {
@@ -18,6 +20,23 @@ Desktop& desktop() {
 
 void setDesktop(std::unique_ptr<Desktop> services) {
     current() = std::move(services);
+}
+
+WindowHandle GetForegroundWindow() {
+    try {
+        return desktop().foregroundWindow();
+    } catch (const RuntimeError&) {
+        return 0;
+    }
+}
+
+long SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y, int cx, int cy,
+                  unsigned flags) {
+    try {
+        return desktop().setWindowPos(window, insertAfter, x, y, cx, cy, flags);
+    } catch (const RuntimeError&) {
+        return 0;
+    }
 }
 
 }  // namespace toolkit

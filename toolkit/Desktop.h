@@ -34,4 +34,10 @@ Desktop& desktop();
 void setDesktop(std::unique_ptr<Desktop> services);
 std::unique_ptr<Desktop> createDesktop();
 
+// The two stacking calls as the forms make them. Neither fails: without a desktop the
+// foreground is 0 and a request does nothing and returns 0.
+WindowHandle GetForegroundWindow();
+long SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y, int cx, int cy,
+                  unsigned flags);
+
 }  // namespace toolkit

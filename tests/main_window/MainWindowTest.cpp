@@ -26,7 +26,7 @@ constexpr toolkit::Colour red = 255;
 constexpr toolkit::Colour black = 0;
 
 class MainWindowTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override { testing_support::resetAll(); }
     void TearDown() override {
         for (int i = toolkit::Forms.Count() - 1; i >= 0; --i) {
@@ -87,8 +87,9 @@ TEST_F(MainWindowTest, AnEmptyStoreOpensAtTheDefaultsAndRuns) {
 }
 
 TEST_F(MainWindowTest, LoadAppliesTheStoredPlaceSizeAndOptions) {
-    load("MainLeft=1500\nMainTop=3000\nMainWidth=2400\nMainHeight=900\n"
-         "Always_On_Top_TICKBOX=1\nAUTOSTART_TICKBOX=0\n");
+    load(
+        "MainLeft=1500\nMainTop=3000\nMainWidth=2400\nMainHeight=900\n"
+        "Always_On_Top_TICKBOX=1\nAUTOSTART_TICKBOX=0\n");
     EXPECT_EQ(window.Left(), 1500.0f);
     EXPECT_EQ(window.Top(), 3000.0f);
     EXPECT_EQ(window.Width(), 2400.0f);
@@ -114,8 +115,7 @@ INSTANTIATE_TEST_SUITE_P(StoredTexts, AutoStartTest,
                          testing::Values(OptionCase{"1", true}, OptionCase{"1.0", true},
                                          OptionCase{" 1 ", true}, OptionCase{"0", false},
                                          OptionCase{"2", false}, OptionCase{"-1", false},
-                                         OptionCase{"0.999", false},
-                                         OptionCase{"garbage", true}));
+                                         OptionCase{"0.999", false}, OptionCase{"garbage", true}));
 
 class AlwaysOnTopOptionTest : public MainWindowTest,
                               public testing::WithParamInterface<OptionCase> {};
@@ -128,8 +128,7 @@ TEST_P(AlwaysOnTopOptionTest, AnyNonZeroNumberOrTrueSwitchesTheKeeperOn) {
 INSTANTIATE_TEST_SUITE_P(StoredTexts, AlwaysOnTopOptionTest,
                          testing::Values(OptionCase{"1", true}, OptionCase{"2", true},
                                          OptionCase{"True", true}, OptionCase{"0", false},
-                                         OptionCase{"false", false},
-                                         OptionCase{"garbage", false}));
+                                         OptionCase{"false", false}, OptionCase{"garbage", false}));
 
 TEST_F(MainWindowTest, BadStoredTextsFallBackToDefaultsAndTheRestStillLoads) {
     load("MainLeft=left\nMainTop=1500\nMainWidth=0\nMainHeight=-5\nAUTOSTART_TICKBOX=0\n");
@@ -303,14 +302,14 @@ TEST_F(MainWindowUnloadTest, AMinimisedWindowStoresNothing) {
 TEST_F(MainWindowUnloadTest, UnloadsEveryOtherWindowLastLoadedFirst) {
     std::vector<std::string> unloaded;
     class Other : public toolkit::Form {
-    public:
+      public:
         Other(std::string name, std::vector<std::string>& log)
             : Form(toolkit::WindowDesign{}), name_(std::move(name)), log_(log) {}
 
-    protected:
+      protected:
         void Form_Unload(int&) override { log_.push_back(name_); }
 
-    private:
+      private:
         std::string name_;
         std::vector<std::string>& log_;
     };
