@@ -1,3 +1,4 @@
+#include "about_dialog/FERN_BADGER_PULSEWARD_ABOUT.h"
 #include "app/Module1.h"
 #include "app/PulsewardSettings.h"
 #include "toolkit/Application.h"
@@ -8,6 +9,7 @@ int main(int argc, char** argv) {
                                      std::string(pulseward::PulsewardSettings::appName));
     toolkit::invokeHandler(pulseward::Module1::Main);
     const int result = application.run();
+    pulseward::aboutDialog().reset();
     pulseward::Module1::mainWindow.reset();
     return result;
 }

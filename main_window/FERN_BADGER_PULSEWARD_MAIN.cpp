@@ -33,6 +33,8 @@ FERN_BADGER_PULSEWARD_MAIN::FERN_BADGER_PULSEWARD_MAIN()
     SHOW_PIC_TIMER.Tick = [this] { SHOW_PIC_TIMER_Timer(); };
     HIDE_PIC_TIMER.Tick = [this] { HIDE_PIC_TIMER_Timer(); };
     AlwaysOnTopTimer.Tick = [this] { AlwaysOnTopTimer_Timer(); };
+    HEART_PIC_LEFT.DblClick = [this] { HEART_PIC_LEFT_DblClick(); };
+    HEART_PIC_RIGHT.DblClick = [this] { HEART_PIC_RIGHT_DblClick(); };
 }
 
 void FERN_BADGER_PULSEWARD_MAIN::Form_Load() {

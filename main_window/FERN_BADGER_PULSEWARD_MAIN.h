@@ -25,6 +25,9 @@ class FERN_BADGER_PULSEWARD_MAIN : public toolkit::Form {
     void SHOW_PIC_TIMER_Timer();
     void HIDE_PIC_TIMER_Timer();
     void AlwaysOnTopTimer_Timer();
+    void Form_DblClick() override;
+    void HEART_PIC_LEFT_DblClick();
+    void HEART_PIC_RIGHT_DblClick();
 
     void StartSetup();
     void StopSetup();
@@ -35,6 +38,7 @@ class FERN_BADGER_PULSEWARD_MAIN : public toolkit::Form {
 
   private:
     void KeyPulse();
+    void OpenAbout();
 };
 
 }  // namespace pulseward

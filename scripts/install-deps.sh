@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libx11-dev libxtst-dev libgl-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     # run
-    qt6-qpa-plugins fonts-dejavu-core
+    qt6-qpa-plugins fonts-dejavu-core fonts-liberation2
     # desktop tests and screenshots
     xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils imagemagick librsvg2-bin
 )

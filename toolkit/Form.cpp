@@ -104,11 +104,12 @@ void Form::Show(int modal, Form& owner) {
         return;
     }
     if (modal != vbModal || !owner.peer_) {
-        peer_->show();
+        Show();
         return;
     }
+    peer_->setModalOwner(*owner.peer_);
     keepOffTaskbar();
-    peer_->showModal(*owner.peer_);
+    peer_->show();
     OutsideTick outside;
     windowSystem().runModalLoop([this] { return loaded_; });
 }

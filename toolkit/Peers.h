@@ -61,9 +61,10 @@ class WindowPeer {
     virtual void setWindowState(int state) = 0;
     virtual WindowHandle handle() = 0;
 
+    // Before it is shown: the window stays above its owner, and no other window of the
+    // program takes input while it is shown.
+    virtual void setModalOwner(WindowPeer& owner) = 0;
     virtual void show() = 0;
-    // Above the owner, which takes no input while this window is open.
-    virtual void showModal(WindowPeer& owner) = 0;
 
     std::function<void()> doubleClicked;
     std::function<void()> closeRequested;

@@ -354,16 +354,19 @@ class WindowPeerImpl : public WindowPeer {
 
     WindowHandle handle() override { return static_cast<WindowHandle>(widget_->winId()); }
 
-    void show() override { widget_->show(); }
-
-    void showModal(WindowPeer& owner) override {
-        auto& ownerImpl = static_cast<WindowPeerImpl&>(owner);
-        const QPoint position = widget_->pos();
-        widget_->setParent(ownerImpl.widget_, widget_->windowFlags());
-        widget_->move(position);
-        widget_->setWindowModality(Qt::WindowModal);
+    void show() override {
         widget_->show();
         widget_->activateWindow();
+    }
+
+    void setModalOwner(WindowPeer& owner) override {
+        auto& ownerImpl = static_cast<WindowPeerImpl&>(owner);
+        const QPoint position = widget_->pos();
+        const QSize size = widget_->size();
+        widget_->setParent(ownerImpl.widget_, widget_->windowFlags());
+        widget_->move(position);
+        widget_->resize(size);
+        widget_->setWindowModality(Qt::ApplicationModal);
     }
 
   private:

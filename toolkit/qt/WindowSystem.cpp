@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QFont>
 #include <QLocale>
 #include <QMessageBox>
 #include <QScreen>
@@ -66,6 +67,15 @@ class QtWindowSystem : public WindowSystem {
         }
         app_ = std::make_unique<QApplication>(argc, argv);
         QApplication::setQuitOnLastWindowClosed(false);
+        // The forms are laid out for "MS Sans Serif", 8 point by default; a face with the same
+        // metrics stands in for it where it is missing.
+        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                                   {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                                    QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+        QFont defaultFont(QStringLiteral("MS Sans Serif"));
+        defaultFont.setStyleHint(QFont::SansSerif);
+        defaultFont.setPointSizeF(8);
+        QApplication::setFont(defaultFont);
     }
 
     std::unique_ptr<WindowPeer> createWindow(const WindowDesign& design) override {
