@@ -2,6 +2,7 @@
 
 #include "Forms.h"
 #include "Peers.h"
+#include "RuntimeError.h"
 
 namespace toolkit {
 
@@ -15,6 +16,19 @@ std::string& currentTitle() {
 Application::Application(int& argc, char** argv, std::string title) {
     currentTitle() = std::move(title);
     setWindowSystem(createWindowSystem(argc, argv));
+    // Ending the program closes its windows the regular way, first loaded first, so each
+    // stores what it stores when closed.
+    windowSystem().endRequested = [] {
+        invokeHandler([] {
+            while (Forms.Count() > 0) {
+                Form& first = Forms(0);
+                Unload(first);
+                if (Forms.Count() > 0 && &Forms(0) == &first) {
+                    break;
+                }
+            }
+        });
+    };
 }
 
 Application::~Application() {

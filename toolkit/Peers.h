@@ -99,6 +99,9 @@ class WindowSystem {
     virtual void modalStateChanged() = 0;
 
     virtual void messageBox(std::string_view title, std::string_view text, bool critical) = 0;
+
+    // The system asks the program to end (a termination signal, the session ending).
+    std::function<void()> endRequested;
 };
 
 WindowSystem& windowSystem();

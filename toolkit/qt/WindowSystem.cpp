@@ -5,13 +5,17 @@
 // separator, message boxes. On a Wayland session Qt is asked for its X11 platform (XWayland)
 // unless the user chose a platform, since the key pulse and stacking go through X11.
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QEventLoop>
 #include <QFont>
 #include <QLocale>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <csignal>
 #include <cstdlib>
 #include <vector>
 
@@ -76,6 +80,7 @@ class QtWindowSystem : public WindowSystem {
         defaultFont.setStyleHint(QFont::SansSerif);
         defaultFont.setPointSizeF(8);
         QApplication::setFont(defaultFont);
+        watchEndSignals();
     }
 
     std::unique_ptr<WindowPeer> createWindow(const WindowDesign& design) override {
@@ -152,7 +157,36 @@ class QtWindowSystem : public WindowSystem {
     }
 
   private:
+    // A signal handler may only write to a pipe; the event loop reads it and ends the program
+    // the regular way.
+    void watchEndSignals() {
+        if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+            return;
+        }
+        signalNotifier_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(signalNotifier_.get(), &QSocketNotifier::activated, [this] {
+            char drained[16];
+            while (::read(signalPipe[0], drained, sizeof drained) > 0) {
+            }
+            if (endRequested) {
+                endRequested();
+            }
+        });
+        struct sigaction action {};
+        action.sa_handler = [](int) {
+            const char byte = 1;
+            [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+        };
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+            sigaction(signal, &action, nullptr);
+        }
+    }
+
+    static inline int signalPipe[2] = {-1, -1};
     std::unique_ptr<QApplication> app_;
+    std::unique_ptr<QSocketNotifier> signalNotifier_;
     bool running_ = false;
     std::vector<std::pair<QEventLoop*, std::function<bool()>>> modalLoops_;
 };
