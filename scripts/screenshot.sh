@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots of the program under its own Xvfb and openbox: the main window
-# running (red) and stopped (black).
+# running (red) and stopped (black), and the About dialog beside it.
 # Usage: scripts/screenshot.sh [program]   (default: build/release/FERN-BADGER-PULSEWARD)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,7 +17,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 1 -screen 0 400x200x24 -dpi 96 -noreset -nolisten tcp >"$work/display" &
+Xvfb -displayfd 1 -screen 0 640x480x24 -dpi 96 -noreset -nolisten tcp >"$work/display" &
 pids+=($!)
 for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$work/display")"
@@ -28,7 +28,7 @@ sleep 1
 
 export XDG_CONFIG_HOME="$work/config"
 mkdir -p "$XDG_CONFIG_HOME"
-printf '[Settings]\nMainLeft=600\nMainTop=600\n' >"$XDG_CONFIG_HOME/FERN-BADGER-PULSEWARD.ini"
+printf '[Settings]\nMainLeft=600\nMainTop=600\nAboutLeft=3600\nAboutTop=600\n' >"$XDG_CONFIG_HOME/FERN-BADGER-PULSEWARD.ini"
 "$program" &
 pids+=($!)
 window=
@@ -47,4 +47,11 @@ sleep 0.3
 xdotool mousemove 0 0
 sleep 0.2
 import -window root -crop 200x90+20+20 +repage "$out/main-window-stopped.png"
-echo "wrote $out/main-window-running.png and $out/main-window-stopped.png"
+
+# A double-click on the left heart opens the About dialog.
+xdotool mousemove $((X + 12)) $((Y + 12)) click --repeat 2 --delay 80 1
+sleep 0.8
+xdotool mousemove 0 0
+sleep 0.2
+import -window root -crop 620x440+20+20 +repage "$out/about-dialog.png"
+echo "wrote $out/main-window-running.png, $out/main-window-stopped.png and $out/about-dialog.png"
