@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need, when missing.
+# With --windows, instead those for cross-compiling the Windows program and testing it under
+# Wine.
 set -euo pipefail
 
 packages=(
@@ -10,8 +12,16 @@ packages=(
     # run
     qt6-qpa-plugins fonts-dejavu-core fonts-liberation2
     # desktop tests and screenshots
-    xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils imagemagick librsvg2-bin
+    xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils x11-apps imagemagick librsvg2-bin libxss-dev
 )
+
+if [[ "${1:-}" == "--windows" ]]; then
+    packages=(
+        cmake ninja-build googletest
+        g++-mingw-w64-x86-64-posix mingw-w64-tools
+        wine wine64 xvfb
+    )
+fi
 
 missing=()
 for package in "${packages[@]}"; do

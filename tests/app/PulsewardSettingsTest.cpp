@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -88,30 +86,6 @@ std::vector<std::string> linesOf(const std::string& text) {
     }
     return lines;
 }
-
-// Sets an environment variable for the scope, then puts the old value back.
-class ScopedEnvironment {
-  public:
-    ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnvironment() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 class PulsewardSettingsTest : public testing::Test {
   protected:
@@ -385,10 +359,7 @@ class FailingWrite : public PulsewardSettingsTest, public testing::WithParamInte
 
 TEST_P(FailingWrite, ShowsOneMessageNamingTheKeyAndGoesOn) {
     const KeyRow& row = GetParam();
-    // A settings folder under a regular file cannot be made, even by root.
-    const std::string blocker = testing_support::configDir() + "/afile";
-    std::ofstream(blocker) << "not a folder";
-    ScopedEnvironment config("XDG_CONFIG_HOME", blocker + "/sub");
+    testing_support::UnwritableSettings unwritable;
 
     EXPECT_NO_THROW(PulsewardSettings::write(row.key, "5"));
 

@@ -1,19 +1,16 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <QApplication>
-#include <QPushButton>
-#include <QTest>
 #include <chrono>
 #include <string>
 #include <vector>
 
 #include "main_window/FERN_BADGER_PULSEWARD_MAIN.h"
+#include "tests/main_window/MainWindowFixture.h"
 #include "tests/support/TestEnvironment.h"
 #include "toolkit/Forms.h"
 
 using namespace std::chrono_literals;
+using main_window_test::MainWindowTest;
 using pulseward::FERN_BADGER_PULSEWARD_MAIN;
 using testing_support::fakeDesktop;
 using testing_support::messages;
@@ -21,55 +18,6 @@ using testing_support::readSettingsFile;
 using testing_support::writeSettingsFile;
 
 namespace {
-
-constexpr toolkit::Colour red = 255;
-constexpr toolkit::Colour black = 0;
-
-class MainWindowTest : public testing::Test {
-  protected:
-    void SetUp() override { testing_support::resetAll(); }
-    void TearDown() override {
-        for (int i = toolkit::Forms.Count() - 1; i >= 0; --i) {
-            toolkit::Unload(toolkit::Forms(i));
-        }
-    }
-
-    void load(const std::string& settings = {}) {
-        if (!settings.empty()) {
-            writeSettingsFile("[Settings]\n" + settings);
-        }
-        window.Show();
-    }
-
-    void expectStopped() {
-        EXPECT_FALSE(window.SHOW_PIC_TIMER.Enabled());
-        EXPECT_FALSE(window.HIDE_PIC_TIMER.Enabled());
-        EXPECT_EQ(window.MIDDLE_BUTTON.Caption(), "Start");
-        EXPECT_EQ(window.BackColor(), black);
-        EXPECT_TRUE(window.HEART_PIC_LEFT.Visible());
-        EXPECT_TRUE(window.HEART_PIC_RIGHT.Visible());
-    }
-
-    void expectRunningShowNext(bool heartsShown) {
-        EXPECT_TRUE(window.SHOW_PIC_TIMER.Enabled());
-        EXPECT_FALSE(window.HIDE_PIC_TIMER.Enabled());
-        EXPECT_EQ(window.MIDDLE_BUTTON.Caption(), "STOP");
-        EXPECT_EQ(window.BackColor(), red);
-        EXPECT_EQ(window.HEART_PIC_LEFT.Visible(), heartsShown);
-        EXPECT_EQ(window.HEART_PIC_RIGHT.Visible(), heartsShown);
-    }
-
-    void expectRunningHideNext() {
-        EXPECT_FALSE(window.SHOW_PIC_TIMER.Enabled());
-        EXPECT_TRUE(window.HIDE_PIC_TIMER.Enabled());
-        EXPECT_EQ(window.MIDDLE_BUTTON.Caption(), "STOP");
-        EXPECT_EQ(window.BackColor(), red);
-        EXPECT_TRUE(window.HEART_PIC_LEFT.Visible());
-        EXPECT_TRUE(window.HEART_PIC_RIGHT.Visible());
-    }
-
-    FERN_BADGER_PULSEWARD_MAIN window;
-};
 
 TEST_F(MainWindowTest, AnEmptyStoreOpensAtTheDefaultsAndRuns) {
     load();
@@ -168,21 +116,6 @@ TEST_F(MainWindowTest, TheButtonTogglesByTheExactCaption) {
         window.MIDDLE_BUTTON_Click();
         expectStopped();
     }
-}
-
-TEST_F(MainWindowTest, AClickOnTheRealButtonTogglesThePulse) {
-    load();
-    QPushButton* button = nullptr;
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (top->isVisible() && top->windowTitle() == "       PULSEWARD") {
-            button = top->findChild<QPushButton*>();
-        }
-    }
-    ASSERT_NE(button, nullptr);
-    EXPECT_EQ(button->text(), "STOP");
-    QTest::mouseClick(button, Qt::LeftButton);
-    expectStopped();
-    EXPECT_EQ(button->text(), "Start");
 }
 
 TEST_F(MainWindowTest, PhaseTicksSwitchTimersBeforeSendingOneKeyEach) {
@@ -324,11 +257,10 @@ TEST_F(MainWindowUnloadTest, UnloadsEveryOtherWindowLastLoadedFirst) {
 
 TEST_F(MainWindowUnloadTest, AFailedWriteShowsAMessageAndTheWindowStillCloses) {
     load();
-    // A folder where the file should be: the store cannot replace it.
-    std::remove(testing_support::settingsFile().c_str());
-    ASSERT_EQ(mkdir(testing_support::settingsFile().c_str(), 0700), 0);
-    toolkit::Unload(window);
-    rmdir(testing_support::settingsFile().c_str());
+    {
+        testing_support::UnwritableSettings unwritable;
+        toolkit::Unload(window);
+    }
     EXPECT_FALSE(window.isLoaded());
     ASSERT_EQ(messages().size(), 2u);
     EXPECT_NE(messages()[0].find("MainLeft"), std::string::npos);

@@ -1,14 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QTest>
-#include <QWidget>
 #include <chrono>
 #include <string>
 #include <vector>
 
 #include "tests/support/TestEnvironment.h"
+#include "tests/toolkit/FormFixtures.h"
 #include "toolkit/CheckBox.h"
 #include "toolkit/Form.h"
 #include "toolkit/Forms.h"
@@ -17,64 +14,16 @@
 #include "toolkit/Timer.h"
 
 using namespace std::chrono_literals;
+using form_test::CheckBoxTest;
+using form_test::events;
+using form_test::FormTest;
+using form_test::RecordingForm;
 using testing_support::runEventsFor;
 using testing_support::runEventsUntil;
 using toolkit::Forms;
 using toolkit::Unload;
 
 namespace {
-
-std::vector<std::string> events;
-
-toolkit::WindowDesign design(const std::string& caption) {
-    toolkit::WindowDesign design;
-    design.caption = caption;
-    design.clientWidth = 1740;
-    design.clientHeight = 420;
-    return design;
-}
-
-class RecordingForm : public toolkit::Form {
-  public:
-    explicit RecordingForm(std::string name) : Form(design(name)), name_(name) {}
-
-    toolkit::CheckBox tick{*this, "tick", {0, 0, 1500, 375}, 0, "tick me", 1};
-    toolkit::Label label{*this, "label", {0, 400, 1500, 300}, 1, "designed", {}, 0, 0};
-    toolkit::Timer timer{*this, "timer"};
-    int cancelUnload = 0;
-
-  protected:
-    void Form_Load() override { events.push_back(name_ + ".Load"); }
-    void Form_Unload(int& cancel) override {
-        events.push_back(name_ + ".Unload");
-        cancel = cancelUnload;
-    }
-
-  private:
-    std::string name_;
-};
-
-QWidget* windowTitled(const std::string& title) {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->isVisible() && widget->windowTitle() == QString::fromStdString(title)) {
-            return widget;
-        }
-    }
-    return nullptr;
-}
-
-class FormTest : public testing::Test {
-  protected:
-    void SetUp() override {
-        testing_support::resetAll();
-        events.clear();
-    }
-    void TearDown() override {
-        for (int i = Forms.Count() - 1; i >= 0; --i) {
-            Unload(Forms(i));
-        }
-    }
-};
 
 TEST_F(FormTest, FormsListsLoadedWindowsInLoadOrder) {
     RecordingForm a("a"), b("b"), c("c");
@@ -135,16 +84,6 @@ TEST_F(FormTest, EachLoadStartsControlsFromTheirDesignValues) {
     EXPECT_EQ(events, (std::vector<std::string>{"a.Load", "a.Unload", "a.Load"}));
 }
 
-TEST_F(FormTest, TheCloseBoxUnloadsTheForm) {
-    RecordingForm a("closable");
-    a.Show();
-    QWidget* window = windowTitled("closable");
-    ASSERT_NE(window, nullptr);
-    window->close();
-    ASSERT_TRUE(runEventsUntil([&] { return !a.isLoaded(); }, 1s));
-    EXPECT_EQ(events, (std::vector<std::string>{"closable.Load", "closable.Unload"}));
-}
-
 TEST_F(FormTest, PlaceAndSizeReadBackExactlyAsSet) {
     RecordingForm a("a");
     a.Show();
@@ -156,19 +95,6 @@ TEST_F(FormTest, PlaceAndSizeReadBackExactlyAsSet) {
     EXPECT_EQ(a.Top(), 1003.0f);
     EXPECT_EQ(a.Width(), 1860.0f);
     EXPECT_EQ(a.Height(), 780.0f);
-
-    QWidget* window = windowTitled("a");
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(window->size(), QSize(116, 28)) << "outer size less the frame, 15 twips a pixel";
-    EXPECT_EQ(window->pos(), QPoint(67, 67));
-
-    // Moved and resized by the user: the window reports its new pixels in twips.
-    window->move(100, 200);
-    window->resize(200, 50);
-    EXPECT_EQ(a.Left(), 1500.0f);
-    EXPECT_EQ(a.Top(), 3000.0f);
-    EXPECT_EQ(a.Width(), 200 * 15 + 120.0f);
-    EXPECT_EQ(a.Height(), 50 * 15 + 360.0f);
 }
 
 TEST_F(FormTest, WindowStateFollowsMinimising) {
@@ -214,22 +140,6 @@ TEST_F(FormTest, ModalShowWaitsForUnloadWhileTheOwnersTimersGoOn) {
     EXPECT_EQ(events, (std::vector<std::string>{"owner.Load", "dialog.Load", "dialog.Unload"}));
 }
 
-TEST_F(FormTest, AModalWindowBlocksItsOwnersInput) {
-    RecordingForm owner("owner"), dialog("dialog");
-    owner.Show();
-    bool ownerBlocked = false;
-    owner.timer.Tick = [&] {
-        QWidget* ownerWindow = windowTitled("owner");
-        ownerBlocked = ownerWindow && QApplication::activeModalWidget() != nullptr &&
-                       QApplication::activeModalWidget() != ownerWindow;
-        Unload(dialog);
-    };
-    owner.timer.setInterval(30);
-    owner.timer.setEnabled(true);
-    dialog.Show(toolkit::vbModal, owner);
-    EXPECT_TRUE(ownerBlocked);
-}
-
 TEST_F(FormTest, UnloadingTheLastWindowLeavesNoFormLoaded) {
     RecordingForm a("a"), b("b");
     a.Show();
@@ -238,21 +148,6 @@ TEST_F(FormTest, UnloadingTheLastWindowLeavesNoFormLoaded) {
     Unload(a);
     EXPECT_EQ(Forms.Count(), 0);
 }
-
-class CheckBoxTest : public FormTest {
-  protected:
-    void SetUp() override {
-        FormTest::SetUp();
-        form.Show();
-        form.tick.Click = [this] { valuesSeenByClick.push_back(form.tick.Value()); };
-    }
-    QCheckBox* widget() {
-        QWidget* window = windowTitled("boxes");
-        return window ? window->findChild<QCheckBox*>() : nullptr;
-    }
-    RecordingForm form{"boxes"};
-    std::vector<int> valuesSeenByClick;
-};
 
 TEST_F(CheckBoxTest, EveryChangeByTheProgramRaisesClickWithTheNewValue) {
     form.tick.setValue(0);
@@ -277,28 +172,6 @@ TEST_F(CheckBoxTest, AValueOutsideTheRangeIsAnError) {
     }
     EXPECT_EQ(form.tick.Value(), 1);
     EXPECT_TRUE(valuesSeenByClick.empty());
-}
-
-TEST_F(CheckBoxTest, AUserClickTogglesAndATickedBoxShowsIt) {
-    QCheckBox* box = widget();
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->checkState(), Qt::Checked);
-    QTest::mouseClick(box, Qt::LeftButton);
-    EXPECT_EQ(form.tick.Value(), 0);
-    EXPECT_EQ(box->checkState(), Qt::Unchecked);
-    QTest::mouseClick(box, Qt::LeftButton);
-    EXPECT_EQ(form.tick.Value(), 1);
-    EXPECT_EQ(valuesSeenByClick, (std::vector<int>{0, 1}));
-}
-
-TEST_F(CheckBoxTest, AUserClickOnAGreyedBoxTicksIt) {
-    form.tick.setValue(2);
-    QCheckBox* box = widget();
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->checkState(), Qt::PartiallyChecked);
-    QTest::mouseClick(box, Qt::LeftButton);
-    EXPECT_EQ(form.tick.Value(), 1);
-    EXPECT_EQ(box->checkState(), Qt::Checked);
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
+#include <vector>
 
 #include "tests/support/TestEnvironment.h"
 #include "toolkit/Form.h"
 #include "toolkit/Forms.h"
+#include "toolkit/Peers.h"
 #include "toolkit/Timer.h"
 
 using namespace std::chrono_literals;
@@ -133,6 +136,41 @@ TEST_F(TimerTest, AnErrorInATickGoesToTheErrorReport) {
     ASSERT_TRUE(runEventsUntil([&] { return form.ticks >= 2; }, 2s));
     ASSERT_FALSE(testing_support::reportedErrors().empty());
     EXPECT_EQ(testing_support::reportedErrors().front().number(), 13);
+}
+
+// The backend's side of a timer: each armed deadline fires once, never before it, in deadline
+// order whatever the order of arming; a disarmed or re-armed deadline does not fire.
+TEST_F(TimerTest, PeersFireOnceInDeadlineOrderAndNeverEarly) {
+    struct Firing {
+        int id;
+        long long deadline;
+        long long firedAt;
+    };
+    std::vector<Firing> firings;
+    std::vector<std::unique_ptr<toolkit::TimerPeer>> peers;
+    std::vector<long long> deadlines;
+    const long long start = toolkit::steadyNowNs();
+    const int offsetsMs[] = {90, 30, 60, 10, 45};
+    for (int id = 0; id < 5; ++id) {
+        deadlines.push_back(start + offsetsMs[id] * 1'000'000LL);
+        peers.push_back(toolkit::windowSystem().createTimer([&firings, &deadlines, id] {
+            firings.push_back({id, deadlines[std::size_t(id)], toolkit::steadyNowNs()});
+        }));
+        peers.back()->arm(deadlines.back());
+    }
+    peers[2]->disarm();
+    deadlines[4] = start + 120 * 1'000'000LL;
+    peers[4]->arm(deadlines[4]);
+
+    ASSERT_TRUE(runEventsUntil([&] { return firings.size() >= 4; }, 3s));
+    runEventsFor(100ms);
+
+    std::vector<int> order;
+    for (const Firing& firing : firings) {
+        order.push_back(firing.id);
+        EXPECT_GE(firing.firedAt, firing.deadline) << "timer " << firing.id << " fired early";
+    }
+    EXPECT_EQ(order, (std::vector<int>{3, 1, 0, 4}));
 }
 
 }  // namespace
