@@ -69,17 +69,7 @@ class ActionSource {
     }
 };
 
-class PictureWidget : public QLabel, public ActionSource {
-  public:
-    using QLabel::QLabel;
-
-  protected:
-    void mouseDoubleClickEvent(QMouseEvent* event) override {
-        event->accept();
-        reportDoubleClick();
-    }
-};
-
+// Pictures and labels: both are QLabels that report double-clicks.
 class LabelWidget : public QLabel, public ActionSource {
   public:
     using QLabel::QLabel;
@@ -228,7 +218,7 @@ class WindowPeerImpl : public WindowPeer {
                 break;
             }
             case ControlKind::PictureBox: {
-                auto* picture = new PictureWidget(widget_);
+                auto* picture = new LabelWidget(widget_);
                 picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
                 picture->setLineWidth(2);
                 picture->setPixmap(
