@@ -102,7 +102,7 @@ void DesktopSession::connectAndWaitForWindowManager() {
             std::this_thread::sleep_for(50ms);
         }
     }
-    while (!display_->windowManagerRunning()) {
+    while (!display_->windowManagerRunning() || !display_->windowManagerManagesNewWindow(500ms)) {
         if (Clock::now() >= end || (windowManager_ && !windowManager_->running())) {
             throw std::runtime_error("no window manager came up on " + displayName_);
         }

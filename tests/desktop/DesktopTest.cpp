@@ -20,6 +20,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/desktop/ChildProcess.h"
@@ -59,6 +60,7 @@ constexpr Point backgroundSpots[] = {{36, 14}, {84, 14}, {60, 26}};
 
 constexpr Rgb red{255, 0, 0};
 constexpr Rgb black{0, 0, 0};
+constexpr Rgb green{0, 255, 0};
 
 // The frame's place for the default MainLeft/MainTop of 1000 twips.
 constexpr Point defaultFramePlace{67, 67};
@@ -93,6 +95,19 @@ bool controlShown(const Image& client, const Rect& box, const Rgb& background) {
         }
     }
     return covered * 4 > box.width * box.height;
+}
+
+bool hasAbove(XDisplay& x, WindowId window) {
+    const auto states = x.atomListProperty(window, "_NET_WM_STATE");
+    return std::find(states.begin(), states.end(), "_NET_WM_STATE_ABOVE") != states.end();
+}
+
+// Whether the window manager stacks the upper window above the lower one.
+bool stackedAbove(XDisplay& x, WindowId upper, WindowId lower) {
+    const auto order = x.stackingOrder();
+    const auto up = std::find(order.begin(), order.end(), upper);
+    const auto low = std::find(order.begin(), order.end(), lower);
+    return up != order.end() && low != order.end() && up > low;
 }
 
 long long ms(Clock::duration duration) {
@@ -271,6 +286,7 @@ class DesktopTest : public ::testing::Test {
         if (!HasFailure()) {
             runs_.clear();
             extraSession_.reset();
+            others_.clear();
             std::error_code ignored;
             fs::remove_all(folder_, ignored);
             return;
@@ -311,15 +327,60 @@ class DesktopTest : public ::testing::Test {
     }
     PulsewardRun& start() { return start(x()); }
 
-    // Clicks with the pointer at a point of the window's client area, through XTEST as a user's
-    // mouse would.
-    void click(XDisplay& on, WindowId window, const Point& point) {
+    // Clicks (twice: double-clicks) with the pointer at a point of the window's client area,
+    // through XTEST as a user's mouse would.
+    void click(XDisplay& on, WindowId window, const Point& point, int times = 1) {
         const auto origin = on.clientOrigin(window);
         ASSERT_TRUE(origin) << "the window is gone";
         const auto result = runCommand({"xdotool", "mousemove", std::to_string(origin->x + point.x),
-                                        std::to_string(origin->y + point.y), "click", "1"},
+                                        std::to_string(origin->y + point.y), "click", "--repeat",
+                                        std::to_string(times), "--delay", "80", "1"},
                                        environmentWith({{"DISPLAY", on.name()}}));
         ASSERT_EQ(result.status, 0) << "xdotool failed: " << result.output;
+    }
+
+    // Another program's window on the shared desktop, ended with the test: an xlogo with its
+    // frame's corner near the place.
+    std::optional<WindowId> startOtherClient(const Point& place) {
+        const auto before = x().clientList();
+        others_.push_back(std::make_unique<ChildProcess>(
+            SpawnOptions{{"xlogo", "-geometry",
+                          "100x100+" + std::to_string(place.x) + "+" + std::to_string(place.y)},
+                         environmentWith({{"DISPLAY", x().name()}}),
+                         folder_ / "xlogo.log"}));
+        std::optional<WindowId> found;
+        waitUntil(
+            [&] {
+                for (const WindowId window : x().clientList()) {
+                    if (std::find(before.begin(), before.end(), window) == before.end() &&
+                        x().textProperty(window, "WM_NAME") == "xlogo" &&
+                        x().wmState(window) == normalState && x().frameExtents(window)) {
+                        found = window;
+                    }
+                }
+                return found || !others_.back()->running();
+            },
+            10000ms);
+        return found;
+    }
+
+    // Puts the other window into the always-on-top band and makes it the active window, as its
+    // user might. Until it is active, a topmost keeper leaves it alone.
+    void bringForward(WindowId other, WindowId ours) {
+        x().activate(ours);
+        ASSERT_TRUE(waitUntil([&] { return x().activeWindow() != other; }, 3000ms))
+            << "the window manager keeps the other window active";
+        x().setAbove(other, true);
+        ASSERT_TRUE(waitUntil([&] { return hasAbove(x(), other); }, 3000ms))
+            << "the window manager did not put the other window on top";
+        x().activate(other);
+        ASSERT_TRUE(waitUntil([&] { return x().activeWindow() == other; }, 3000ms))
+            << "the window manager did not activate the other window";
+    }
+
+    // The client area's place and size.
+    std::pair<std::optional<Point>, std::optional<Point>> placement(WindowId window) {
+        return {x().clientOrigin(window), x().clientSize(window)};
     }
 
     Image grabClient(XDisplay& on, WindowId window) {
@@ -369,6 +430,7 @@ class DesktopTest : public ::testing::Test {
     // Declared before the runs, so that the programs end before their desktop does.
     std::unique_ptr<DesktopSession> extraSession_;
     std::vector<std::unique_ptr<PulsewardRun>> runs_;
+    std::vector<std::unique_ptr<ChildProcess>> others_;
 
   private:
     void saveScreenshot(XDisplay& on, const std::string& name) {
@@ -683,6 +745,222 @@ TEST_F(Minimised, ClosingWhileMinimisedKeepsTheStoredPlace) {
     auto stored = settings();
     EXPECT_EQ(stored["MainLeft"], "1500");
     EXPECT_EQ(stored["MainTop"], "1500");
+}
+
+// ---------------------------------------------------------------------------------------------
+// The topmost keeper: with Always_On_Top_TICKBOX set, once a second whatever other window is
+// active leaves the always-on-top band and the main window takes its top, without the focus.
+
+class TopmostKeeper : public DesktopTest {};
+
+TEST_F(TopmostKeeper, TakesTheTopFromTheActiveWindowOnlyWhenTheOptionIsSet) {
+    const auto other = startOtherClient({700, 400});
+    ASSERT_TRUE(other) << "no xlogo window";
+    for (const bool keep : {false, true}) {
+        SCOPED_TRACE(keep ? "Always_On_Top_TICKBOX=1" : "Always_On_Top_TICKBOX=0");
+        writeSettings(std::string("[Settings]\nAlways_On_Top_TICKBOX=") + (keep ? "1" : "0") +
+                      "\nAUTOSTART_TICKBOX=0\n");
+        auto& run = start();
+        const auto window = run.waitForMainWindow();
+        ASSERT_TRUE(window) << "no main window";
+        ASSERT_NO_FATAL_FAILURE(bringForward(*other, *window));
+        const auto ours = placement(*window);
+        const auto theirs = placement(*other);
+
+        if (keep) {
+            EXPECT_TRUE(waitUntil(
+                [&] {
+                    return !hasAbove(x(), *other) && hasAbove(x(), *window) &&
+                           stackedAbove(x(), *window, *other);
+                },
+                2500ms))
+                << std::boolalpha << "other on top: " << hasAbove(x(), *other)
+                << ", ours on top: " << hasAbove(x(), *window)
+                << ", ours stacked above: " << stackedAbove(x(), *window, *other);
+        } else {
+            const auto begin = Clock::now();
+            while (Clock::now() - begin < 3000ms) {
+                const auto after = " after " + std::to_string(ms(Clock::now() - begin)) + " ms";
+                ASSERT_TRUE(hasAbove(x(), *other)) << "the other window left the top" << after;
+                ASSERT_FALSE(hasAbove(x(), *window)) << "the main window went on top" << after;
+                ASSERT_TRUE(stackedAbove(x(), *other, *window))
+                    << "the main window rose above the other" << after;
+                std::this_thread::sleep_for(50ms);
+            }
+        }
+        EXPECT_EQ(x().activeWindow(), other) << "the active window changed";
+        EXPECT_EQ(placement(*window), ours) << "the main window moved or changed its size";
+        EXPECT_EQ(placement(*other), theirs) << "the other window moved or changed its size";
+        ASSERT_NO_FATAL_FAILURE(closeAndExpectExit(x(), run, *window));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The About dialog, opened by double-clicks on the main window.
+
+class AboutDialog : public DesktopTest {
+  protected:
+    static constexpr const char* caption = "PULSEWARD";
+    // The main window at pixel (600, 100), clear of the dialog's default place.
+    static constexpr const char* mainAside = "MainLeft=9000\nMainTop=1500\n";
+    static constexpr Point clientSize{354, 355};
+    static constexpr Rect creatorLabel{16, 88, 321, 33};
+    static constexpr Point alwaysOnTopTickbox{56, 316};
+    static constexpr Point okButton{256, 315};
+
+    // Double-clicks the main window there and returns the dialog once the window manager shows
+    // it, checking what it is and that its frame is at the place.
+    std::optional<WindowId> openAbout(PulsewardRun& run, WindowId window, const Point& where,
+                                      const Point& place = defaultFramePlace) {
+        click(x(), window, where, 2);
+        std::optional<WindowId> dialog;
+        const bool shown = waitUntil(
+            [&] {
+                dialog = run.findWindow(caption);
+                return dialog && x().isViewable(*dialog) && x().wmState(*dialog) == normalState &&
+                       x().frameExtents(*dialog);
+            },
+            5000ms);
+        if (HasFatalFailure() || !shown) {
+            return std::nullopt;
+        }
+        EXPECT_EQ(x().transientFor(*dialog), window) << "the dialog's owner";
+        EXPECT_EQ(x().clientSize(*dialog), clientSize) << "client width, height";
+        EXPECT_TRUE(waitForFrameAt(x(), *dialog, place))
+            << "the frame opened at " << framePlace(x(), *dialog);
+        return dialog;
+    }
+
+    bool waitForAboutClosed(PulsewardRun& run) {
+        return waitUntil([&] { return !run.findWindow(caption); }, 3000ms);
+    }
+
+    // The creator label once it shows green text and has stopped changing.
+    std::optional<Image> creator(WindowId dialog) {
+        const auto origin = x().clientOrigin(dialog);
+        if (!origin) {
+            return std::nullopt;
+        }
+        const Rect area{origin->x + creatorLabel.x, origin->y + creatorLabel.y, creatorLabel.width,
+                        creatorLabel.height};
+        Image previous, current;
+        const bool settled = waitUntil(
+            [&] {
+                previous = std::exchange(current, x().grab(area));
+                return current.pixels == previous.pixels &&
+                       std::any_of(current.pixels.begin(), current.pixels.end(),
+                                   [](const Rgb& pixel) { return near(pixel, green); });
+            },
+            3000ms);
+        return settled ? std::optional(current) : std::nullopt;
+    }
+};
+
+TEST_F(AboutDialog, OpensFromTheBackgroundOrEitherHeartAndHoldsTheMainWindowsInput) {
+    writeSettings(std::string("[Settings]\n") + mainAside);
+    auto& run = start();
+    const auto window = run.waitForMainWindow();
+    ASSERT_TRUE(window) << "no main window";
+    ASSERT_TRUE(waitForPaintIn(x(), *window, red)) << "the running window is not red";
+    const auto origin = x().clientOrigin(*window);
+    ASSERT_TRUE(origin);
+
+    ASSERT_TRUE(near(grabClient(x(), *window).at(36, 14), red)) << "(36, 14) is no background";
+    auto dialog = openAbout(run, *window, {36, 14});
+    ASSERT_TRUE(dialog) << "no dialog after a double-click on the background";
+
+    // The main window takes no clicks, while its pulse goes on.
+    ASSERT_NO_FATAL_FAILURE(click(x(), *window, buttonCentre));
+    const auto samples = watch(x(), *origin, 2400ms);
+    const auto flips = numLockFlips(samples);
+    EXPECT_GE(flips.size(), 2u) << "Num Lock flips at " << listMs(flips);
+    EXPECT_LE(flips.size(), 4u) << "Num Lock flips at " << listMs(flips);
+    const auto notRed =
+        samplesWhere(samples, [](const Image& client) { return !backgroundShows(client, red); });
+    EXPECT_TRUE(notRed.empty()) << "the main window was not red at " << listMs(notRed);
+
+    // A double-click on the creator shows a contact address, for this opening only.
+    const auto firstLook = creator(*dialog);
+    ASSERT_TRUE(firstLook) << "the creator label shows no green text";
+    ASSERT_NO_FATAL_FAILURE(click(x(), *dialog, {176, 104}, 2));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const auto look = creator(*dialog);
+            return look && look->pixels != firstLook->pixels;
+        },
+        3000ms))
+        << "the creator label did not change";
+    x().closeWindow(*dialog);
+    ASSERT_TRUE(waitForAboutClosed(run)) << "the dialog did not close";
+
+    // Clicks reach the main window again; stopped, it shows its hearts all the time.
+    ASSERT_NO_FATAL_FAILURE(click(x(), *window, buttonCentre));
+    ASSERT_TRUE(waitForPaintIn(x(), *window, black)) << "the button did not stop the pulse";
+    for (const auto& [name, heart] :
+         {std::pair{"left heart", leftHeart}, std::pair{"right heart", rightHeart}}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(controlShown(grabClient(x(), *window), heart, black));
+        dialog = openAbout(run, *window, {heart.x + heart.width / 2, heart.y + heart.height / 2});
+        ASSERT_TRUE(dialog) << "no dialog after a double-click on the " << name;
+        const auto look = creator(*dialog);
+        EXPECT_TRUE(look && look->pixels == firstLook->pixels)
+            << "the creator label looks other than at the first opening";
+        x().closeWindow(*dialog);
+        ASSERT_TRUE(waitForAboutClosed(run)) << "the dialog did not close";
+    }
+    ASSERT_NO_FATAL_FAILURE(closeAndExpectExit(x(), run, *window));
+}
+
+TEST_F(AboutDialog, AlwaysOnTopTickboxRunsTheKeeperAndOkStoresTheOptionsAndPlace) {
+    // Without AUTOSTART_TICKBOX, so that only the dialog can store it.
+    writeSettings(std::string("[Settings]\n") + mainAside);
+    const auto other = startOtherClient({700, 400});
+    ASSERT_TRUE(other) << "no xlogo window";
+    auto& run = start();
+    const auto window = run.waitForMainWindow();
+    ASSERT_TRUE(window) << "no main window";
+    ASSERT_TRUE(waitForPaintIn(x(), *window, red)) << "the running window is not red";
+    const auto dialog = openAbout(run, *window, {36, 14});
+    ASSERT_TRUE(dialog) << "no dialog at the first opening";
+
+    ASSERT_NO_FATAL_FAILURE(click(x(), *dialog, alwaysOnTopTickbox));
+    EXPECT_TRUE(waitUntil([&] { return settings()["Always_On_Top_TICKBOX"] == "1"; }, 2000ms))
+        << settingsText();
+    ASSERT_NO_FATAL_FAILURE(bringForward(*other, *dialog));
+    EXPECT_TRUE(waitUntil([&] { return hasAbove(x(), *window) && !hasAbove(x(), *other); }, 2500ms))
+        << std::boolalpha << "ours on top: " << hasAbove(x(), *window)
+        << ", other on top: " << hasAbove(x(), *other);
+
+    // Unticked, the keeper stops and leaves the main window where it is: on top.
+    ASSERT_NO_FATAL_FAILURE(click(x(), *dialog, alwaysOnTopTickbox));
+    EXPECT_TRUE(waitUntil([&] { return settings()["Always_On_Top_TICKBOX"] == "0"; }, 2000ms))
+        << settingsText();
+    ASSERT_NO_FATAL_FAILURE(bringForward(*other, *dialog));
+    const auto end = Clock::now() + 2000ms;
+    while (Clock::now() < end) {
+        ASSERT_TRUE(hasAbove(x(), *window)) << "the main window left the top";
+        ASSERT_TRUE(hasAbove(x(), *other)) << "the keeper still runs";
+        std::this_thread::sleep_for(50ms);
+    }
+
+    x().moveFrameTo(*dialog, 150, 120);
+    ASSERT_TRUE(waitForFrameAt(x(), *dialog, {150, 120}))
+        << "the window manager did not move the dialog; it is at " << framePlace(x(), *dialog);
+    ASSERT_NO_FATAL_FAILURE(click(x(), *dialog, okButton));
+    ASSERT_TRUE(waitForAboutClosed(run)) << "OK did not close the dialog";
+    auto stored = settings();
+    EXPECT_EQ(stored["AboutLeft"], std::to_string(150 * twipsPerPixel));
+    EXPECT_EQ(stored["AboutTop"], std::to_string(120 * twipsPerPixel));
+    EXPECT_EQ(stored["Always_On_Top_TICKBOX"], "0");
+    EXPECT_EQ(stored["AUTOSTART_TICKBOX"], "1");
+    const auto reopened = openAbout(run, *window, {36, 14}, {150, 120});
+    ASSERT_TRUE(reopened) << "no dialog at the second opening";
+    x().closeWindow(*reopened);
+    ASSERT_TRUE(waitForAboutClosed(run)) << "the dialog did not close";
+
+    ASSERT_NO_FATAL_FAILURE(closeAndExpectExit(x(), run, *window));
+    stored = settings();
+    EXPECT_EQ(stored.count("AboutWidth") + stored.count("AboutHeight"), 0u) << settingsText();
 }
 
 // ---------------------------------------------------------------------------------------------

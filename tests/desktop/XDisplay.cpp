@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <bit>
 #include <stdexcept>
+#include <thread>
 
 namespace desktop_test {
 
@@ -111,8 +112,24 @@ bool XDisplay::windowManagerSupports(const char* atomName) {
     return std::find(supported.begin(), supported.end(), atomName) != supported.end();
 }
 
-std::vector<WindowId> XDisplay::clientList() {
-    Property list(display_, DefaultRootWindow(display_), atom("_NET_CLIENT_LIST"), XA_WINDOW);
+bool XDisplay::windowManagerManagesNewWindow(std::chrono::milliseconds limit) {
+    const Window probe =
+        XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 1, 1, 0, 0, 0);
+    XMapWindow(display_, probe);
+    flush();
+    const auto end = std::chrono::steady_clock::now() + limit;
+    bool managed = false;
+    while (!(managed = wmState(WindowId(probe)).has_value()) &&
+           std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    XDestroyWindow(display_, probe);
+    flush();
+    return managed;
+}
+
+std::vector<WindowId> XDisplay::rootWindowList(const char* property) {
+    Property list(display_, DefaultRootWindow(display_), atom(property), XA_WINDOW);
     std::vector<WindowId> result;
     if (list.is(XA_WINDOW, 32)) {
         for (unsigned long i = 0; i < list.count(); ++i) {
@@ -120,6 +137,30 @@ std::vector<WindowId> XDisplay::clientList() {
         }
     }
     return result;
+}
+
+std::vector<WindowId> XDisplay::clientList() {
+    return rootWindowList("_NET_CLIENT_LIST");
+}
+
+std::vector<WindowId> XDisplay::stackingOrder() {
+    return rootWindowList("_NET_CLIENT_LIST_STACKING");
+}
+
+std::optional<WindowId> XDisplay::activeWindow() {
+    const auto active = rootWindowList("_NET_ACTIVE_WINDOW");
+    if (active.size() == 1 && active[0] != None) {
+        return active[0];
+    }
+    return std::nullopt;
+}
+
+std::optional<WindowId> XDisplay::transientFor(WindowId window) {
+    Window owner = None;
+    if (XGetTransientForHint(display_, Window(window), &owner) && owner != None) {
+        return WindowId(owner);
+    }
+    return std::nullopt;
 }
 
 std::optional<std::string> XDisplay::textProperty(WindowId window, const char* property) {
@@ -277,6 +318,18 @@ void XDisplay::moveFrameTo(WindowId window, int x, int y) {
 
 void XDisplay::closeWindow(WindowId window) {
     sendToRoot(display_, Window(window), atom("_NET_CLOSE_WINDOW"), {CurrentTime, pagerSource});
+    flush();
+}
+
+void XDisplay::setAbove(WindowId window, bool above) {
+    constexpr long removeState = 0, addState = 1;
+    sendToRoot(display_, Window(window), atom("_NET_WM_STATE"),
+               {above ? addState : removeState, long(atom("_NET_WM_STATE_ABOVE")), 0, pagerSource});
+    flush();
+}
+
+void XDisplay::activate(WindowId window) {
+    sendToRoot(display_, Window(window), atom("_NET_ACTIVE_WINDOW"), {pagerSource, CurrentTime, 0});
     flush();
 }
 

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -70,9 +71,16 @@ class XDisplay {
     // Whether a window manager owns WM_S0 and has announced itself on the root window.
     bool windowManagerRunning();
     bool windowManagerSupports(const char* atomName);
+    // Whether the window manager takes on a new window within the limit. One that has only just
+    // announced itself may still miss windows mapped before it is ready for them.
+    bool windowManagerManagesNewWindow(std::chrono::milliseconds limit);
 
     // Top-level client windows, as the window manager lists them.
     std::vector<WindowId> clientList();
+    // The same, bottom to top as the window manager stacks them.
+    std::vector<WindowId> stackingOrder();
+    std::optional<WindowId> activeWindow();
+    std::optional<WindowId> transientFor(WindowId window);
     // The text of a STRING or UTF8_STRING property.
     std::optional<std::string> textProperty(WindowId window, const char* property);
     std::vector<std::string> atomListProperty(WindowId window, const char* property);
@@ -98,9 +106,14 @@ class XDisplay {
     void moveFrameTo(WindowId window, int x, int y);
     void closeWindow(WindowId window);
     void iconify(WindowId window);
+    // Puts the window into the always-on-top band or takes it out (_NET_WM_STATE_ABOVE).
+    void setAbove(WindowId window, bool above);
+    // Makes it the active window, as a pager would.
+    void activate(WindowId window);
 
   private:
     unsigned long atom(const char* name);
+    std::vector<WindowId> rootWindowList(const char* property);
     void flush();
 
     std::string name_;
