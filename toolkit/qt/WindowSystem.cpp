@@ -1,12 +1,17 @@
 // The window system on Qt: event loop, precise timers, screens, message boxes.
 //
 // Implemented: the event loop and nested modal loops, timers armed for an absolute deadline
-// (never early, about a millisecond late at most), logical dpi for twips, the user's decimal
-// separator, message boxes. On a Wayland session Qt is asked for its X11 platform (XWayland)
-// unless the user chose a platform, since the key pulse and stacking go through X11.
+// (never early; on Linux late only by the wake-up, elsewhere by a millisecond or two), logical
+// dpi for twips, the user's decimal separator, message boxes. On a Wayland session Qt is asked for
+// its X11 platform (XWayland) unless the user chose a platform, since the key pulse and stacking go
+// through X11.
 
 #include <fcntl.h>
+#include <time.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/timerfd.h>
+#endif
 #include <QApplication>
 #include <QEventLoop>
 #include <QFont>
@@ -15,7 +20,9 @@
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -27,40 +34,102 @@ namespace toolkit {
 
 namespace {
 
+// A tick is due at an absolute time in nanoseconds. On Linux a timerfd armed for that very
+// time (TFD_TIMER_ABSTIME) wakes the event loop when it is due, so ticks 750 ms apart are 750 ms
+// apart to within the wake-up itself. Elsewhere, or without a timerfd, a precise QTimer runs for
+// the remaining whole milliseconds, rounded up so that a tick is never early; that makes each
+// tick up to a millisecond or two late, as Qt rounds once more.
 class QtTimerPeer : public TimerPeer {
   public:
     explicit QtTimerPeer(std::function<void()> fired) : fired_(std::move(fired)) {
-        timer_.setSingleShot(true);
-        timer_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { timeout(); });
+#ifdef __linux__
+        fd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        if (fd_ >= 0) {
+            notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
+            QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { expired(); });
+            return;
+        }
+#endif
+        timer_ = std::make_unique<QTimer>();
+        timer_->setSingleShot(true);
+        timer_->setTimerType(Qt::PreciseTimer);
+        QObject::connect(timer_.get(), &QTimer::timeout, [this] { expired(); });
     }
+
+    ~QtTimerPeer() override {
+        notifier_.reset();
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
+
+    QtTimerPeer(const QtTimerPeer&) = delete;
+    QtTimerPeer& operator=(const QtTimerPeer&) = delete;
 
     void arm(long long deadlineNs) override {
         deadlineNs_ = deadlineNs;
-        startForRemaining();
+        start();
     }
 
-    void disarm() override { timer_.stop(); }
+    void disarm() override {
+        if (timer_) {
+            timer_->stop();
+        }
+#ifdef __linux__
+        if (fd_ >= 0 && armed_) {
+            const itimerspec off{};
+            timerfd_settime(fd_, 0, &off, nullptr);  // also forgets an expiry not yet read
+            armed_ = false;
+        }
+#endif
+    }
 
   private:
-    void startForRemaining() {
+    void start() {
+#ifdef __linux__
+        if (fd_ >= 0) {
+            // The steady clock is CLOCK_MONOTONIC with glibc; the difference is measured all the
+            // same, so that a deadline on it is a deadline on CLOCK_MONOTONIC.
+            timespec now{};
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            const long long monotonicNs = now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+            const long long dueNs = std::max(1LL, deadlineNs_ - steadyNowNs() + monotonicNs);
+            itimerspec due{};
+            due.it_value.tv_sec = static_cast<time_t>(dueNs / 1'000'000'000LL);
+            due.it_value.tv_nsec = static_cast<long>(dueNs % 1'000'000'000LL);
+            timerfd_settime(fd_, TFD_TIMER_ABSTIME, &due, nullptr);
+            armed_ = true;
+            return;
+        }
+#endif
         const long long remainingNs = deadlineNs_ - steadyNowNs();
-        // Whole milliseconds, rounded up so the tick is never early.
         const long long ms = remainingNs <= 0 ? 0 : (remainingNs + 999'999) / 1'000'000;
-        timer_.start(static_cast<int>(ms));
+        timer_->start(static_cast<int>(ms));
     }
 
-    void timeout() {
+    void expired() {
+#ifdef __linux__
+        if (fd_ >= 0) {
+            std::uint64_t expirations = 0;
+            if (read(fd_, &expirations, sizeof expirations) != sizeof expirations) {
+                return;  // disarmed or re-armed since it became readable
+            }
+            armed_ = false;
+        }
+#endif
         if (steadyNowNs() < deadlineNs_) {
-            startForRemaining();
+            start();
             return;
         }
         fired_();
     }
 
     std::function<void()> fired_;
-    QTimer timer_;
     long long deadlineNs_ = 0;
+    int fd_ = -1;
+    bool armed_ = false;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    std::unique_ptr<QTimer> timer_;
 };
 
 class QtWindowSystem : public WindowSystem {

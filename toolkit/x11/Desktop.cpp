@@ -1,10 +1,10 @@
 // Desktop services on X11.
 //
 // Implemented: the key pulse through the XTest extension (press and release, processed by the
-// server before it returns); the foreground window from the root window's _NET_ACTIVE_WINDOW;
-// the topmost band as EWMH _NET_WM_STATE_ABOVE requests to the window manager, raising a window
-// that enters it, without moving, resizing, mapping or activating anything; no taskbar or
-// pager entry for our tool windows.
+// server before it returns: one round trip per pulse); the foreground window from the root
+// window's _NET_ACTIVE_WINDOW; the topmost band as EWMH _NET_WM_STATE_ABOVE requests to the
+// window manager, raising a window that enters it, without moving, resizing, mapping or
+// activating anything; no taskbar or pager entry for our tool windows.
 // Not implemented: keys other than Num Lock; stacking relative to a given window.
 
 #include <X11/Xatom.h>
@@ -13,6 +13,7 @@
 #include <X11/keysym.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "../Desktop.h"
@@ -52,8 +53,7 @@ class X11Desktop : public Desktop {
   public:
     void pressAndRelease(Key) override {
         Display* display = connection();
-        int event = 0, error = 0, major = 0, minor = 0;
-        if (!XTestQueryExtension(display, &event, &error, &major, &minor)) {
+        if (!hasXTest(display)) {
             throw RuntimeError(5,
                                "The X server has no XTest extension, so no key press can "
                                "be sent.");
@@ -143,11 +143,27 @@ class X11Desktop : public Desktop {
                 throw RuntimeError(5, std::string("Cannot connect to the X display \"") +
                                           (name ? name : "") + "\".");
             }
+            hasXTest_.reset();
+            // Looked up now, while the program starts, so that the first pulse is as quick
+            // as every later one.
+            hasXTest(display_.get());
+            XKeysymToKeycode(display_.get(), XK_Num_Lock);
         }
         return display_.get();
     }
 
+    // An X server's extensions stay what they are for as long as a connection to it lasts, so
+    // XTest is asked for once per connection: the question is a round trip to the server.
+    bool hasXTest(Display* display) {
+        if (!hasXTest_) {
+            int event = 0, error = 0, major = 0, minor = 0;
+            hasXTest_ = XTestQueryExtension(display, &event, &error, &major, &minor) != False;
+        }
+        return *hasXTest_;
+    }
+
     std::unique_ptr<Display, DisplayCloser> display_;
+    std::optional<bool> hasXTest_;
 };
 
 }  // namespace

@@ -1,0 +1,92 @@
+#pragma once
+
+// What one benchmark run found, and the ways it is shown: a table, JSON and an SVG plot.
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "Stats.h"
+
+namespace bench {
+
+// One subject that pulses Num Lock, measured for the same time as the others.
+struct SubjectResult {
+    std::string id;       // program, shell-loop, xdotool-repeat, reference
+    std::string label;    // column heading
+    std::string command;  // what was run
+    double windowSeconds = 0;
+    PulseStats pulse;
+    double longestIdleMs = 0;  // MIT-SCREEN-SAVER idle, sampled, from the first press on
+    int idleSamples = 0;
+    double idleSampleEveryMs = 0;
+    double pulsingSeconds = 0;  // first press to the end of the window
+    double cpuPulsingMs = 0;    // over pulsingSeconds
+    double cpuPulsingPercent = 0;
+    double cpuTotalMs = 0;  // from launch to exit, waited-for children included (wait4)
+    double cpuTotalPercent = 0;
+    // Only for the program; NaN for the others.
+    double launchToMappedMs = 0;
+    double launchToFirstPressMs = 0;
+    double rssStartKiB = 0;  // at the first press
+    double rssEndKiB = 0;    // at the end of the window
+    double rssMaxKiB = 0;
+    int threads = 0;
+};
+
+struct ThreadWakeups {
+    std::string name;
+    int tid = 0;
+    double wakeupsPerSecond = 0;  // voluntary + involuntary context switches
+    double timeslicesPerSecond = 0;
+    double cpuMs = 0;
+};
+
+// Context switches of one thread seen within one 100 ms look.
+struct WakeupSeen {
+    double secondsAfterMapped = 0;
+    std::string thread;
+    long long count = 0;
+};
+
+// The program with its pulse stopped.
+struct StoppedResult {
+    double seconds = 0;
+    double launchToMappedMs = 0;
+    double cpuMs = 0;
+    double cpuPercent = 0;
+    double wakeupsPerSecond = 0;     // voluntary + involuntary context switches, all threads
+    double timeslicesPerSecond = 0;  // schedstat run count, all threads
+    double rssKiB = 0;
+    int presses = 0;  // Num Lock presses seen while stopped (there should be none)
+    std::vector<ThreadWakeups> threads;
+    std::vector<WakeupSeen> wakeups;
+};
+
+struct Machine {
+    int cpus = 0;
+    std::string cpuModel;
+    std::string kernel;
+    std::string loadBefore;  // /proc/loadavg
+    std::string loadAfter;
+    std::string when;  // UTC
+};
+
+struct RunResult {
+    Machine machine;
+    std::string program;
+    std::string commandLine;
+    double seconds = 0;
+    std::vector<SubjectResult> subjects;
+    bool haveStopped = false;
+    StoppedResult stopped;
+};
+
+void printTable(std::ostream& out, const RunResult& run);
+void writeJson(std::ostream& out, const RunResult& run);
+void writeSvg(std::ostream& out, const RunResult& run);
+
+// The names of the figures that are missing (not finite) for the subjects and modes measured.
+std::vector<std::string> missingFigures(const RunResult& run);
+
+}  // namespace bench

@@ -1,0 +1,136 @@
+// The benchmark's arithmetic on recorded key events: what the table and the targets rest on.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "Stats.h"
+
+namespace bench {
+namespace {
+
+constexpr long long ms = 1'000'000;
+
+KeyEvent press(long long atNs, unsigned long serverMs, bool numLockOn) {
+    return {true, serverMs, atNs, numLockOn};
+}
+KeyEvent release(long long atNs, unsigned long serverMs, bool numLockOn) {
+    return {false, serverMs, atNs, numLockOn};
+}
+
+TEST(BenchDistributionTest, UsesNearestRankPercentilesOfUnsortedValues) {
+    std::vector<double> values;
+    for (int i = 100; i >= 1; --i) {
+        values.push_back(i);
+    }
+    const Distribution d = distribution(values);
+    EXPECT_EQ(d.min, 1);
+    EXPECT_EQ(d.median, 50);
+    EXPECT_EQ(d.p99, 99);
+    EXPECT_EQ(d.max, 100);
+    EXPECT_DOUBLE_EQ(d.mean, 50.5);
+
+    const Distribution one = distribution({7});
+    EXPECT_EQ(one.p99, 7);
+    EXPECT_EQ(one.median, 7);
+    EXPECT_TRUE(std::isnan(distribution({}).median));
+}
+
+TEST(BenchAnalyseTest, IntervalsDeviationAndDriftOnBothClocks) {
+    // Presses 750.5, 749.5 and 752 ms apart on our clock; the server rounds to whole ms.
+    const std::vector<KeyEvent> events = {
+        press(1000 * ms, 100, true),
+        release(1000 * ms + 200'000, 100, true),
+        press(1750 * ms + 500'000, 851, false),
+        release(1750 * ms + 600'000, 851, false),
+        press(2500 * ms, 1600, true),
+        release(2500 * ms + 100'000, 1601, true),
+        press(3252 * ms, 2352, false),
+        release(3252 * ms + 300'000, 2352, false),
+    };
+    const PulseStats s = analyse(events, false);
+    EXPECT_EQ(s.presses, 4);
+    ASSERT_EQ(s.intervalsMs.size(), 3u);
+    EXPECT_NEAR(s.intervalsMs[0], 750.5, 1e-9);
+    EXPECT_NEAR(s.intervalsMs[1], 749.5, 1e-9);
+    EXPECT_NEAR(s.intervalsMs[2], 752.0, 1e-9);
+    EXPECT_NEAR(s.absDeviation.max, 2.0, 1e-9);
+    EXPECT_NEAR(s.absDeviation.mean, 1.0, 1e-9);
+    // 2252 ms for three intervals planned at 2250 ms.
+    EXPECT_NEAR(s.driftMs, 2.0, 1e-9);
+    EXPECT_NEAR(s.driftPercent, 100.0 * 2.0 / 2250.0, 1e-9);
+    EXPECT_EQ(s.intervalServer.min, 749);
+    EXPECT_EQ(s.intervalServer.max, 752);
+    EXPECT_NEAR(s.driftServerMs, 2.0, 1e-9);
+    EXPECT_NEAR(s.hold.max, 0.3, 1e-9);
+    EXPECT_NEAR(s.hold.min, 0.1, 1e-9);
+    EXPECT_EQ(s.holdServer.max, 1);
+    EXPECT_EQ(s.holdsOver1MsServer, 0);
+    EXPECT_EQ(s.intervalsOff3Ms, 0);
+    EXPECT_EQ(s.notFlipped, 0);
+    EXPECT_EQ(s.pressesWithoutRelease, 0);
+    EXPECT_EQ(s.longestInputGapMs, 751);  // 851 -> 1600 is 749; 1601 -> 2352 is 751
+}
+
+TEST(BenchAnalyseTest, FlipsAreJudgedAfterTheReleaseAndAgainstTheStateBefore) {
+    // XKB unlocks Num Lock on the release: right after the second press it still reads on.
+    // The third press changes nothing (the key was stuck, say), and the first press is judged
+    // against the state before the run.
+    const std::vector<KeyEvent> events = {
+        press(0, 0, true),
+        release(1 * ms, 1, true),
+        press(750 * ms, 750, true),
+        release(751 * ms, 751, false),
+        press(1500 * ms, 1500, false),
+        release(1501 * ms, 1501, false),
+    };
+    EXPECT_EQ(analyse(events, false).notFlipped, 1);
+    EXPECT_EQ(analyse(events, true).notFlipped, 2);
+}
+
+TEST(BenchAnalyseTest, APressKeepsOnlyTheReleaseThatFollowsIt) {
+    // A release before the first press belongs to an earlier subject: no hold and no gap from
+    // it. The last press has no release yet; its own reading decides its flip.
+    const std::vector<KeyEvent> events = {
+        release(0, 0, false),
+        press(400 * ms, 400, true),
+        release(400 * ms + 500'000, 400, true),
+        press(1150 * ms, 1150, false),
+    };
+    const PulseStats s = analyse(events, false);
+    EXPECT_EQ(s.presses, 2);
+    EXPECT_EQ(s.pressesWithoutRelease, 1);
+    EXPECT_NEAR(s.hold.max, 0.5, 1e-9);
+    EXPECT_NEAR(s.hold.median, 0.5, 1e-9);
+    EXPECT_EQ(s.notFlipped, 0);
+    EXPECT_EQ(s.longestInputGapMs, 750);
+}
+
+TEST(BenchAnalyseTest, CountsLongHoldsAndIntervalsFarFromThePeriod) {
+    // Intervals of 746.9 and 753.5 ms (off by 3.1 and 3.5) and one of 747 ms (off by 3: not
+    // counted); holds of 1 and 2 ms on the server clock (only the second is 2 ms or more).
+    const std::vector<KeyEvent> events = {
+        press(0, 0, true),
+        release(100'000, 1, true),
+        press(746'900'000, 747, false),
+        release(747'000'000, 749, false),
+        press(1'500'400'000, 1500, true),
+        release(1'500'500'000, 1500, true),
+        press(2'247'400'000, 2247, false),
+        release(2'247'500'000, 2247, false),
+    };
+    const PulseStats s = analyse(events, false);
+    EXPECT_EQ(s.intervalsOff3Ms, 2);
+    EXPECT_EQ(s.holdsOver1MsServer, 1);
+}
+
+TEST(BenchAnalyseTest, NoIntervalsWithoutTwoPresses) {
+    const PulseStats s = analyse({press(0, 0, true), release(ms, 1, true)}, false);
+    EXPECT_EQ(s.presses, 1);
+    EXPECT_TRUE(s.intervalsMs.empty());
+    EXPECT_TRUE(std::isnan(s.interval.median));
+    EXPECT_TRUE(std::isnan(s.driftMs));
+}
+
+}  // namespace
+}  // namespace bench
