@@ -227,7 +227,7 @@ std::string freshConfig(const std::string& workDir, const std::string& name,
     return dir;
 }
 
-struct SubjectSpec {
+struct SubjectSetup {
     std::string id;
     std::string label;
     std::string command;
@@ -263,17 +263,17 @@ int countPresses(const std::vector<KeyEvent>& keys) {
         std::count_if(keys.begin(), keys.end(), [](const KeyEvent& k) { return k.press; }));
 }
 
-SubjectResult measure(Observer& observer, const Options& options, const SubjectSpec& spec) {
+SubjectResult measure(Observer& observer, const Options& options, const SubjectSetup& setup) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    std::cerr << "measuring " << spec.label << " for " << options.seconds << " s ..." << std::endl;
-    observer.reset(spec.isProgram ? windowName : "");
+    std::cerr << "measuring " << setup.label << " for " << options.seconds << " s ..." << std::endl;
+    observer.reset(setup.isProgram ? windowName : "");
     const bool numLockBefore = observer.numLockOn();
     FirstPress first;
     observer.onFirstPress = firstPressHook;
     observer.onFirstPressContext = &first;
 
     const long long t0 = monotonicNs();
-    first.pid = spawn(spec.spawn);
+    first.pid = spawn(setup.spawn);
     const long long plannedEnd = t0 + static_cast<long long>(options.seconds * 1e9);
     const long long latestEnd = plannedEnd + 15'000'000'000LL;
     long long nextIdle = t0;
@@ -288,13 +288,13 @@ SubjectResult measure(Observer& observer, const Options& options, const SubjectS
             break;
         }
         if (!stillRunning(first.pid, &reaped)) {
-            throw std::runtime_error(spec.label + " ended early:\n" + tail(spec.spawn.logFile));
+            throw std::runtime_error(setup.label + " ended early:\n" + tail(setup.spawn.logFile));
         }
         if (now >= nextIdle) {
             observer.sampleIdle();
             nextIdle = std::max(nextIdle + idleSampleNs, now + idleSampleNs / 2);
         }
-        if (spec.isProgram && now >= nextRss) {
+        if (setup.isProgram && now >= nextRss) {
             rssMax = std::max(rssMax, residentKiB(first.pid));
             nextRss += 1'000'000'000LL;
         }
@@ -307,16 +307,16 @@ SubjectResult measure(Observer& observer, const Options& options, const SubjectS
          !observer.keys().empty() && observer.keys().back().press && monotonicNs() < until;) {
         observer.pump(pollTimeoutMs(until));
     }
-    reaped = stopAndReap(first.pid, SIGTERM, spec.stopGraceSeconds);
+    reaped = stopAndReap(first.pid, SIGTERM, setup.stopGraceSeconds);
     const long long reapedAt = monotonicNs();
     observer.onFirstPress = nullptr;
     observer.pump(50);
     observer.releaseNumLockIfDown();
 
     SubjectResult result;
-    result.id = spec.id;
-    result.label = spec.label;
-    result.command = spec.command;
+    result.id = setup.id;
+    result.label = setup.label;
+    result.command = setup.command;
     result.windowSeconds = double(windowEnd - t0) / 1e9;
 
     // The window's presses, each with its release if that came at all.
@@ -331,9 +331,9 @@ SubjectResult measure(Observer& observer, const Options& options, const SubjectS
     if (!options.events.empty()) {
         std::ofstream csv(options.events, std::ios::app);
         for (const KeyEvent& key : observer.keys()) {
-            csv << spec.id << ',' << (key.press ? "press" : "release") << ',' << key.serverMs << ','
-                << key.arrivalNs << ',' << (key.arrivalNs - t0) << ',' << (key.numLockOn ? 1 : 0)
-                << '\n';
+            csv << setup.id << ',' << (key.press ? "press" : "release") << ',' << key.serverMs
+                << ',' << key.arrivalNs << ',' << (key.arrivalNs - t0) << ','
+                << (key.numLockOn ? 1 : 0) << '\n';
         }
     }
 
@@ -354,7 +354,7 @@ SubjectResult measure(Observer& observer, const Options& options, const SubjectS
     result.pulsingSeconds = double(windowEnd - pulsingFrom) / 1e9;
     result.cpuTotalMs = double(reaped.cpuNs) / 1e6;
     result.cpuTotalPercent = 100.0 * double(reaped.cpuNs) / double(reapedAt - t0);
-    if (spec.selfContained && first.seen && first.sample.atNs > 0) {
+    if (setup.selfContained && first.seen && first.sample.atNs > 0) {
         result.pulsingSeconds = double(last.atNs - first.sample.atNs) / 1e9;
         result.cpuPulsingMs = double(last.cpuNs - first.sample.cpuNs) / 1e6;
     } else {
@@ -367,7 +367,7 @@ SubjectResult measure(Observer& observer, const Options& options, const SubjectS
 
     result.launchToMappedMs = result.launchToFirstPressMs = nan;
     result.rssStartKiB = result.rssEndKiB = result.rssMaxKiB = nan;
-    if (spec.isProgram) {
+    if (setup.isProgram) {
         if (observer.mappedAtNs()) {
             result.launchToMappedMs = double(*observer.mappedAtNs() - t0) / 1e6;
         }
@@ -563,37 +563,37 @@ int runBenchmark(const Options& options) {
         const int repeats =
             static_cast<int>(std::ceil(options.seconds / 0.75)) + 2 + options.minPresses;
 
-        std::vector<SubjectSpec> specs;
+        std::vector<SubjectSetup> setups;
         if (options.only.count("program")) {
-            SubjectSpec s{"program", "program", run.program, baseSpawn("program")};
+            SubjectSetup s{"program", "program", run.program, baseSpawn("program")};
             s.spawn.argv = {run.program};
             s.spawn.setEnv["XDG_CONFIG_HOME"] = freshConfig(work, "program", "");
             s.isProgram = true;
-            specs.push_back(s);
+            setups.push_back(s);
         }
         if (options.only.count("shell-loop")) {
-            SubjectSpec s{"shell-loop", "shell loop", shellLoop, baseSpawn("shell-loop")};
+            SubjectSetup s{"shell-loop", "shell loop", shellLoop, baseSpawn("shell-loop")};
             // The trap lets the shell end between two commands, so wait4 counts every child.
             s.spawn.argv = {"bash", "-c", "trap 'exit 0' TERM; " + shellLoop};
             s.selfContained = false;
             s.stopGraceSeconds = 3;
-            specs.push_back(s);
+            setups.push_back(s);
         }
         if (options.only.count("xdotool-repeat")) {
             const std::string n = std::to_string(repeats);
-            SubjectSpec s{"xdotool-repeat", "xdotool --repeat",
-                          "xdotool key --repeat " + n + " --delay 750 Num_Lock",
-                          baseSpawn("xdotool-repeat")};
+            SubjectSetup s{"xdotool-repeat", "xdotool --repeat",
+                           "xdotool key --repeat " + n + " --delay 750 Num_Lock",
+                           baseSpawn("xdotool-repeat")};
             s.spawn.argv = {"xdotool", "key", "--repeat", n, "--delay", "750", "Num_Lock"};
-            specs.push_back(s);
+            setups.push_back(s);
         }
         if (options.only.count("reference")) {
-            SubjectSpec s{"reference", "reference",
-                          "XTest press+release at absolute 750 ms deadlines "
-                          "(clock_nanosleep TIMER_ABSTIME)",
-                          baseSpawn("reference")};
+            SubjectSetup s{"reference", "reference",
+                           "XTest press+release at absolute 750 ms deadlines "
+                           "(clock_nanosleep TIMER_ABSTIME)",
+                           baseSpawn("reference")};
             s.spawn.argv = {selfPath(), "--reference-injector"};
-            specs.push_back(s);
+            setups.push_back(s);
         }
         if (options.warmUp) {
             // A fresh X server is slow the first time it passes a key event to a client such as
@@ -603,15 +603,15 @@ int runBenchmark(const Options& options) {
             Options warm = options;
             warm.seconds = 1.7;
             warm.minPresses = 2;
-            SubjectSpec spec{"warm-up", "warm-up run of the program", run.program,
-                             baseSpawn("warm-up")};
-            spec.spawn.argv = {run.program};
-            spec.spawn.setEnv["XDG_CONFIG_HOME"] = freshConfig(work, "warm-up", "");
-            spec.isProgram = true;
-            measure(observer, warm, spec);
+            SubjectSetup setup{"warm-up", "warm-up run of the program", run.program,
+                               baseSpawn("warm-up")};
+            setup.spawn.argv = {run.program};
+            setup.spawn.setEnv["XDG_CONFIG_HOME"] = freshConfig(work, "warm-up", "");
+            setup.isProgram = true;
+            measure(observer, warm, setup);
         }
-        for (const SubjectSpec& spec : specs) {
-            run.subjects.push_back(measure(observer, options, spec));
+        for (const SubjectSetup& setup : setups) {
+            run.subjects.push_back(measure(observer, options, setup));
         }
         if (options.only.count("stopped")) {
             SpawnOptions s = baseSpawn("stopped");
