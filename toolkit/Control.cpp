@@ -14,8 +14,9 @@ Control::~Control() {
     owner_.removeControl(this);
 }
 
-std::unique_ptr<ControlPeer> Control::createPeer(WindowPeer& window, const ControlSpec& spec) {
-    return window.createControl(spec);
+std::unique_ptr<ControlPeer> Control::createPeer(WindowPeer& window,
+                                                 const ControlDescription& description) {
+    return window.createControl(description);
 }
 
 PixelRect Control::toPixels(const TwipsRect& twips) const {

@@ -29,7 +29,8 @@ class Control {
     virtual void attach(WindowPeer& window) = 0;
     virtual void detach() = 0;
 
-    std::unique_ptr<ControlPeer> createPeer(WindowPeer& window, const ControlSpec& spec);
+    std::unique_ptr<ControlPeer> createPeer(WindowPeer& window,
+                                            const ControlDescription& description);
     PixelRect toPixels(const TwipsRect& twips) const;
 
   private:

@@ -14,7 +14,7 @@ namespace toolkit {
 
 enum class ControlKind { CommandButton, PictureBox, CheckBox, Label, TextBox, Line };
 
-struct ControlSpec {
+struct ControlDescription {
     ControlKind kind = ControlKind::Label;
     std::string name;
     PixelRect rect;     // a Line's rect runs from (x, y) to (x + width, y + height)
@@ -46,7 +46,7 @@ class WindowPeer {
   public:
     virtual ~WindowPeer() = default;
 
-    virtual std::unique_ptr<ControlPeer> createControl(const ControlSpec& spec) = 0;
+    virtual std::unique_ptr<ControlPeer> createControl(const ControlDescription& description) = 0;
     // Called once every control exists: tab order and first focus.
     virtual void controlsCreated() = 0;
 

@@ -18,9 +18,9 @@ void VisualControl::resetToDesign() {
 }
 
 void VisualControl::attach(WindowPeer& window) {
-    ControlSpec spec = state_;
-    spec.rect = toPixels(geometry_);
-    peer_ = createPeer(window, spec);
+    ControlDescription description = state_;
+    description.rect = toPixels(geometry_);
+    peer_ = createPeer(window, description);
     peer_->clicked = [this] { invokeHandler([this] { peerClicked(); }); };
     peer_->doubleClicked = [this] { invokeHandler([this] { peerDoubleClicked(); }); };
 }

@@ -24,8 +24,8 @@ class VisualControl : public Control {
     virtual void peerClicked() {}
     virtual void peerDoubleClicked() {}
 
-    ControlSpec design_;
-    ControlSpec state_;
+    ControlDescription design_;
+    ControlDescription state_;
     std::unique_ptr<ControlPeer> peer_;
 
   private:

@@ -200,13 +200,13 @@ class WindowPeerImpl : public WindowPeer {
         }
     }
 
-    std::unique_ptr<ControlPeer> createControl(const ControlSpec& spec) override {
+    std::unique_ptr<ControlPeer> createControl(const ControlDescription& description) override {
         QWidget* widget = nullptr;
         ActionSource* source = nullptr;
         const QFont defaultFont = widget_->font();
-        switch (spec.kind) {
+        switch (description.kind) {
             case ControlKind::CommandButton: {
-                auto* button = new QPushButton(toQString(spec.caption), widget_);
+                auto* button = new QPushButton(toQString(description.caption), widget_);
                 button->setAutoDefault(false);
                 button->setDefault(false);
                 auto peerSource = new ActionSource;
@@ -222,7 +222,7 @@ class WindowPeerImpl : public WindowPeer {
                 picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
                 picture->setLineWidth(2);
                 picture->setPixmap(
-                    QPixmap(QStringLiteral(":/pulseward/") + toQString(spec.picture)));
+                    QPixmap(QStringLiteral(":/pulseward/") + toQString(description.picture)));
                 picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
                 picture->setFocusPolicy(Qt::TabFocus);
                 widget = picture;
@@ -230,7 +230,7 @@ class WindowPeerImpl : public WindowPeer {
                 break;
             }
             case ControlKind::CheckBox: {
-                auto* box = new CheckWidget(toQString(spec.caption), widget_);
+                auto* box = new CheckWidget(toQString(description.caption), widget_);
                 box->setTristate(true);
                 QObject::connect(box, &QCheckBox::clicked, box, [box] { box->reportClick(); });
                 widget = box;
@@ -238,7 +238,7 @@ class WindowPeerImpl : public WindowPeer {
                 break;
             }
             case ControlKind::Label: {
-                auto* label = new LabelWidget(toQString(spec.caption), widget_);
+                auto* label = new LabelWidget(toQString(description.caption), widget_);
                 label->setWordWrap(true);
                 label->setAlignment(Qt::AlignCenter);
                 label->setFocusPolicy(Qt::NoFocus);
@@ -247,21 +247,21 @@ class WindowPeerImpl : public WindowPeer {
                 break;
             }
             case ControlKind::TextBox: {
-                if (spec.multiLine) {
-                    auto* box = new QPlainTextEdit(toQString(spec.caption), widget_);
-                    box->setReadOnly(spec.locked);
+                if (description.multiLine) {
+                    auto* box = new QPlainTextEdit(toQString(description.caption), widget_);
+                    box->setReadOnly(description.locked);
                     box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
                     widget = box;
                 } else {
-                    auto* box = new QLineEdit(toQString(spec.caption), widget_);
-                    box->setReadOnly(spec.locked);
+                    auto* box = new QLineEdit(toQString(description.caption), widget_);
+                    box->setReadOnly(description.locked);
                     box->setCursorPosition(0);
                     widget = box;
                 }
                 break;
             }
             case ControlKind::Line: {
-                const PixelRect& r = spec.rect;
+                const PixelRect& r = description.rect;
                 auto* line = new LineWidget(widget_, r.width, r.height);
                 line->setGeometry(std::min(r.x, r.x + r.width), std::min(r.y, r.y + r.height),
                                   std::abs(r.width) + 1, std::abs(r.height) + 1);
@@ -269,19 +269,20 @@ class WindowPeerImpl : public WindowPeer {
                 return std::make_unique<ControlPeerImpl>(line, nullptr);
             }
         }
-        widget->setFont(toQFont(spec.font, defaultFont));
-        if (spec.hasColours) {
-            setColours(widget, spec.foreColor, spec.backColor);
+        widget->setFont(toQFont(description.font, defaultFont));
+        if (description.hasColours) {
+            setColours(widget, description.foreColor, description.backColor);
         }
-        if (spec.kind == ControlKind::CheckBox) {
+        if (description.kind == ControlKind::CheckBox) {
             widget->setFocusPolicy(Qt::StrongFocus);
         }
-        widget->setGeometry(spec.rect.x, spec.rect.y, spec.rect.width, spec.rect.height);
-        widget->setVisible(spec.visible);
+        widget->setGeometry(description.rect.x, description.rect.y, description.rect.width,
+                            description.rect.height);
+        widget->setVisible(description.visible);
         auto peer = std::make_unique<ControlPeerImpl>(widget, source);
-        peer->setValue(spec.value);
-        if (spec.tabIndex >= 0) {
-            tabOrder_.push_back({spec.tabIndex, widget});
+        peer->setValue(description.value);
+        if (description.tabIndex >= 0) {
+            tabOrder_.push_back({description.tabIndex, widget});
         }
         return peer;
     }

@@ -252,9 +252,9 @@ class WindowPeerImpl : public WindowPeer {
 
     HWND window() const { return window_; }
 
-    std::unique_ptr<ControlPeer> createControl(const ControlSpec& spec) override {
-        const PixelRect& r = spec.rect;
-        if (spec.kind == ControlKind::Line) {
+    std::unique_ptr<ControlPeer> createControl(const ControlDescription& description) override {
+        const PixelRect& r = description.rect;
+        if (description.kind == ControlKind::Line) {
             auto peer = std::make_unique<ControlPeerImpl>(ControlKind::Line, nullptr, *this);
             peer->line = r;
             lines_.push_back(peer.get());
@@ -263,11 +263,11 @@ class WindowPeerImpl : public WindowPeer {
         }
 
         const wchar_t* windowClass = L"BUTTON";
-        DWORD styleBits = WS_CHILD | WS_CLIPSIBLINGS | (spec.visible ? WS_VISIBLE : 0);
+        DWORD styleBits = WS_CHILD | WS_CLIPSIBLINGS | (description.visible ? WS_VISIBLE : 0);
         DWORD exStyle = 0;
         int width = r.width, height = r.height;
-        std::wstring text = widen(spec.caption);
-        switch (spec.kind) {
+        std::wstring text = widen(description.caption);
+        switch (description.kind) {
             case ControlKind::CommandButton:
                 styleBits |= BS_PUSHBUTTON | WS_TABSTOP;
                 break;
@@ -281,9 +281,10 @@ class WindowPeerImpl : public WindowPeer {
             case ControlKind::TextBox:
                 windowClass = L"EDIT";
                 exStyle = WS_EX_CLIENTEDGE;
-                styleBits |= WS_TABSTOP | ES_LEFT | (spec.locked ? ES_READONLY : 0) |
-                             (spec.multiLine ? ES_MULTILINE | ES_AUTOVSCROLL : ES_AUTOHSCROLL);
-                if (spec.multiLine) {
+                styleBits |=
+                    WS_TABSTOP | ES_LEFT | (description.locked ? ES_READONLY : 0) |
+                    (description.multiLine ? ES_MULTILINE | ES_AUTOVSCROLL : ES_AUTOHSCROLL);
+                if (description.multiLine) {
                     // A multi-line edit control wants CR LF between lines.
                     std::wstring crlf;
                     for (wchar_t c : text) {
@@ -307,8 +308,8 @@ class WindowPeerImpl : public WindowPeer {
 
         HBITMAP bitmap = nullptr;
         SIZE bitmapSize{};
-        if (spec.kind == ControlKind::PictureBox) {
-            bitmap = loadPicture(spec.picture, bitmapSize);
+        if (description.kind == ControlKind::PictureBox) {
+            bitmap = loadPicture(description.picture, bitmapSize);
             if (bitmap) {
                 RECT outer{0, 0, bitmapSize.cx, bitmapSize.cy};
                 AdjustWindowRectEx(&outer, styleBits, FALSE, exStyle);
@@ -322,29 +323,29 @@ class WindowPeerImpl : public WindowPeer {
             exStyle, windowClass, text.c_str(), styleBits, r.x, r.y, width, height, window_,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance(), nullptr);
         HFONT font = defaultFont_;
-        if (spec.font.name) {
-            font = createFont(widen(spec.font.name).c_str(), spec.font.points, spec.font.weight,
-                              dpiOf(window_));
+        if (description.font.name) {
+            font = createFont(widen(description.font.name).c_str(), description.font.points,
+                              description.font.weight, dpiOf(window_));
             fonts_.push_back(font);
         }
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
-        auto peer = std::make_unique<ControlPeerImpl>(spec.kind, child, *this);
+        auto peer = std::make_unique<ControlPeerImpl>(description.kind, child, *this);
         peer->bitmap = bitmap;
         peer->bitmapSize = bitmapSize;
-        if (spec.kind == ControlKind::PictureBox) {
+        if (description.kind == ControlKind::PictureBox) {
             SetWindowLongPtrW(child, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(peer.get()));
         }
-        if (spec.hasColours) {
+        if (description.hasColours) {
             peer->hasColours = true;
-            peer->foreColor = spec.foreColor;
-            peer->backColor = spec.backColor;
-            peer->backBrush = CreateSolidBrush(toColorRef(spec.backColor));
+            peer->foreColor = description.foreColor;
+            peer->backColor = description.backColor;
+            peer->backBrush = CreateSolidBrush(toColorRef(description.backColor));
             brushes_.push_back(peer->backBrush);
         }
-        peer->setValue(spec.value);
-        if (spec.tabIndex >= 0) {
-            tabOrder_.push_back({spec.tabIndex, child});
+        peer->setValue(description.value);
+        if (description.tabIndex >= 0) {
+            tabOrder_.push_back({description.tabIndex, child});
         }
         controls_.push_back(peer.get());
         return peer;
