@@ -549,6 +549,26 @@ TEST_F(Pulse, StaysStoppedWhenAutoStartIsOffUntilTheButtonStartsIt) {
     EXPECT_LE(flips.size(), 3u) << "Num Lock flips after Start at " << listMs(flips);
 }
 
+TEST_F(Pulse, FocusedWindowDoesNotTakeThePulseForTheUsersInput) {
+    auto& run = start();
+    const auto window = run.waitForMainWindow();
+    ASSERT_TRUE(window) << "no main window";
+    ASSERT_TRUE(waitForPaintIn(x(), *window, red)) << "the running window is not red";
+    x().activate(*window);
+    ASSERT_TRUE(waitUntil([&] { return x().activeWindow() == window; }, 3000ms))
+        << "the window manager did not activate the window";
+
+    // The time of the user's last input, which the window manager weighs when a new window
+    // of the program asks for the focus.
+    const auto userTime = x().cardinalProperty(*window, "_NET_WM_USER_TIME");
+    const bool numLock = x().numLockOn();
+    ASSERT_TRUE(waitUntil([&] { return x().numLockOn() != numLock; }, 2000ms));
+    ASSERT_TRUE(waitUntil([&] { return x().numLockOn() == numLock; }, 2000ms));
+    EXPECT_EQ(x().activeWindow(), window) << "the window lost the focus";
+    EXPECT_EQ(x().cardinalProperty(*window, "_NET_WM_USER_TIME"), userTime)
+        << "the pulse's key presses were stamped on the window as the user's";
+}
+
 // ---------------------------------------------------------------------------------------------
 // The main window as the window manager and the screen show it.
 
@@ -813,6 +833,14 @@ class AboutDialog : public DesktopTest {
     std::optional<WindowId> openAbout(PulsewardRun& run, WindowId window, const Point& where,
                                       const Point& place = defaultFramePlace) {
         click(x(), window, where, 2);
+        if (HasFatalFailure()) {
+            return std::nullopt;
+        }
+        return waitForAbout(run, window, place);
+    }
+
+    std::optional<WindowId> waitForAbout(PulsewardRun& run, WindowId window,
+                                         const Point& place = defaultFramePlace) {
         std::optional<WindowId> dialog;
         const bool shown = waitUntil(
             [&] {
@@ -821,7 +849,7 @@ class AboutDialog : public DesktopTest {
                        x().frameExtents(*dialog);
             },
             5000ms);
-        if (HasFatalFailure() || !shown) {
+        if (!shown) {
             return std::nullopt;
         }
         EXPECT_EQ(x().transientFor(*dialog), window) << "the dialog's owner";
@@ -908,6 +936,43 @@ TEST_F(AboutDialog, OpensFromTheBackgroundOrEitherHeartAndHoldsTheMainWindowsInp
         x().closeWindow(*dialog);
         ASSERT_TRUE(waitForAboutClosed(run)) << "the dialog did not close";
     }
+    ASSERT_NO_FATAL_FAILURE(closeAndExpectExit(x(), run, *window));
+}
+
+TEST_F(AboutDialog, OpensFromAHeartWhileThePulseHidesIt) {
+    writeSettings(std::string("[Settings]\n") + mainAside);
+    auto& run = start();
+    const auto window = run.waitForMainWindow();
+    ASSERT_TRUE(window) << "no main window";
+    ASSERT_TRUE(waitForPaintIn(x(), *window, red)) << "the running window is not red";
+    const Point heartCentre{rightHeart.x + rightHeart.width / 2,
+                            rightHeart.y + rightHeart.height / 2};
+    const auto heartShown = [&] { return controlShown(grabClient(x(), *window), rightHeart, red); };
+
+    // A hidden heart leaves the double-click to the window behind it. Both clicks must fall
+    // within the 750 ms for which the heart stays hidden, counted from when it was seen to hide.
+    std::optional<WindowId> dialog;
+    for (int attempt = 1; attempt <= 3 && !dialog; ++attempt) {
+        ASSERT_TRUE(waitUntil(heartShown, 2000ms)) << "the heart never shows";
+        ASSERT_TRUE(waitUntil([&] { return !heartShown(); }, 2000ms)) << "the heart never hides";
+        const auto hidden = Clock::now();
+        ASSERT_NO_FATAL_FAILURE(click(x(), *window, heartCentre, 2));
+        const bool inTime = Clock::now() - hidden < 500ms;
+        dialog = waitForAbout(run, *window);
+        if (!inTime) {
+            std::cout << "attempt " << attempt << ": the clicks took too long\n";
+            if (dialog) {
+                x().closeWindow(*dialog);
+                ASSERT_TRUE(waitForAboutClosed(run)) << "the dialog did not close";
+                dialog.reset();
+            }
+            continue;
+        }
+        ASSERT_TRUE(dialog) << "no dialog after a double-click on the hidden heart";
+    }
+    ASSERT_TRUE(dialog) << "no double-click fell within a hidden phase";
+    x().closeWindow(*dialog);
+    ASSERT_TRUE(waitForAboutClosed(run)) << "the dialog did not close";
     ASSERT_NO_FATAL_FAILURE(closeAndExpectExit(x(), run, *window));
 }
 

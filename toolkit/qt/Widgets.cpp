@@ -3,7 +3,10 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
+#include <QGuiApplication>
+#include <QHideEvent>
 #include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -17,6 +20,7 @@
 #include <vector>
 
 #include "../Form.h"
+#include "../x11/ServerPicture.h"
 
 namespace toolkit::qt {
 
@@ -81,6 +85,77 @@ class LabelWidget : public QLabel, public ActionSource {
     }
 };
 
+// A picture box. On X11, once its window is on screen, the X server also keeps the picture in a
+// child window of its own and shows or hides it there: the hearts blink at every pulse, and a
+// blink is then two small requests instead of Qt redrawing that part of the window and sending
+// it to the server. The widget stays in place underneath, for the mouse and for every other
+// kind of drawing; while the picture is hidden it passes the mouse on to the form and takes no
+// focus, as a hidden widget would.
+class PictureWidget : public LabelWidget {
+  public:
+    using LabelWidget::LabelWidget;
+
+    void setShown(bool shown) {
+        shown_ = shown;
+        if (!serverPicture_ || serverPicture_->parent() != window()->winId()) {
+            serverPicture_ = createServerPicture();
+        }
+        if (!serverPicture_) {
+            setVisible(shown);
+            return;
+        }
+        serverPicture_->setShown(shown);
+        setFocusPolicy(shown ? Qt::TabFocus : Qt::NoFocus);
+        if (!shown && hasFocus()) {
+            focusNextChild();
+        }
+    }
+
+    void formColourChanged() {
+        if (serverPicture_) {
+            serverPicture_ = createServerPicture();
+        }
+    }
+
+  protected:
+    void hideEvent(QHideEvent* event) override {
+        if (!event->spontaneous()) {
+            serverPicture_.reset();
+        }
+        LabelWidget::hideEvent(event);
+    }
+
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        if (!shown_) {
+            event->ignore();
+            return;
+        }
+        LabelWidget::mouseDoubleClickEvent(event);
+    }
+
+  private:
+    std::unique_ptr<x11::ServerPicture> createServerPicture() {
+        serverPicture_.reset();
+        if (QGuiApplication::platformName() != QLatin1String("xcb") || !isVisible() ||
+            devicePixelRatioF() != 1.0) {
+            return nullptr;
+        }
+        const QColor formColour = window()->palette().color(QPalette::Window);
+        QImage image(size(), QImage::Format_RGB32);
+        image.fill(formColour);
+        render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        const QPoint at = mapTo(window(), QPoint(0, 0));
+        return x11::ServerPicture::create(static_cast<WindowHandle>(window()->winId()),
+                                          {at.x(), at.y(), image.width(), image.height()},
+                                          reinterpret_cast<const std::uint32_t*>(image.constBits()),
+                                          static_cast<int>(image.bytesPerLine() / 4),
+                                          formColour.rgb() & 0xFFFFFF, shown_);
+    }
+
+    std::unique_ptr<x11::ServerPicture> serverPicture_;
+    bool shown_ = true;
+};
+
 class CheckWidget : public QCheckBox, public ActionSource {
   public:
     using QCheckBox::QCheckBox;
@@ -127,7 +202,13 @@ class ControlPeerImpl : public ControlPeer {
         }
     }
 
-    void setVisible(bool visible) override { widget_->setVisible(visible); }
+    void setVisible(bool visible) override {
+        if (auto* picture = dynamic_cast<PictureWidget*>(widget_.data())) {
+            picture->setShown(visible);
+        } else {
+            widget_->setVisible(visible);
+        }
+    }
 
     void setCaption(std::string_view caption) override {
         if (auto* label = qobject_cast<QLabel*>(widget_.data())) {
@@ -218,7 +299,7 @@ class WindowPeerImpl : public WindowPeer {
                 break;
             }
             case ControlKind::PictureBox: {
-                auto* picture = new LabelWidget(widget_);
+                auto* picture = new PictureWidget(widget_);
                 picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
                 picture->setLineWidth(2);
                 picture->setPixmap(
@@ -278,8 +359,8 @@ class WindowPeerImpl : public WindowPeer {
         }
         widget->setGeometry(description.rect.x, description.rect.y, description.rect.width,
                             description.rect.height);
-        widget->setVisible(description.visible);
         auto peer = std::make_unique<ControlPeerImpl>(widget, source);
+        peer->setVisible(description.visible);
         peer->setValue(description.value);
         if (description.tabIndex >= 0) {
             tabOrder_.push_back({description.tabIndex, widget});
@@ -313,6 +394,9 @@ class WindowPeerImpl : public WindowPeer {
         palette.setColor(QPalette::Window, toQColor(colour));
         widget_->setPalette(palette);
         widget_->setAutoFillBackground(true);
+        for (auto* picture : widget_->findChildren<PictureWidget*>()) {
+            picture->formColourChanged();
+        }
     }
 
     void moveFrame(int x, int y) override { widget_->move(x, y); }

@@ -4,7 +4,8 @@
 //
 // Implemented: sizable tool windows (small caption, close box only, no taskbar entry), frame
 // placement and client size in pixels, background colour, icon, window state, native id,
-// modal showing above an owner; CommandButton, PictureBox (sunken 2-pixel border), CheckBox
+// modal showing above an owner; CommandButton, PictureBox (sunken 2-pixel border; on X11 shown
+// and hidden by the X server itself once its window is on screen), CheckBox
 // (three states, the toolkit decides what a click does), Label, TextBox (read-only multi-line
 // with wrapping), Line; fonts by name and point size, colours, tab order.
 // Not implemented: resizing events, drag and drop, control arrays, runtime fonts changes.

@@ -4,7 +4,8 @@
 // (never early; on Linux late only by the wake-up, elsewhere by a millisecond or two), logical
 // dpi for twips, the user's decimal separator, message boxes. On a Wayland session Qt is asked for
 // its X11 platform (XWayland) unless the user chose a platform, since the key pulse and stacking go
-// through X11.
+// through X11. On X11, Num Lock's key events are kept from the widgets, and our own X connection
+// is flushed before the event loop waits.
 
 #include <fcntl.h>
 #include <time.h>
@@ -12,6 +13,8 @@
 #ifdef __linux__
 #include <sys/timerfd.h>
 #endif
+#include <QAbstractEventDispatcher>
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QEventLoop>
 #include <QFont>
@@ -28,6 +31,8 @@
 
 #include "../Form.h"
 #include "../Peers.h"
+#include "../x11/Connection.h"
+#include "../x11/NumLockEvents.h"
 #include "Widgets.h"
 
 namespace toolkit {
@@ -132,6 +137,17 @@ class QtTimerPeer : public TimerPeer {
     std::unique_ptr<QTimer> timer_;
 };
 
+// Num Lock's own key events mean nothing to our windows: its state reaches Qt through XKB.
+// Left to Qt, every pulse that lands on our focused window would count as the user's input and
+// be stamped on the window (_NET_WM_USER_TIME): one more request and one more round of events
+// from the server at each pulse.
+class NumLockEventFilter : public QAbstractNativeEventFilter {
+  public:
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+        return eventType == "xcb_generic_event_t" && x11::isNumLockKeyEvent(message);
+    }
+};
+
 class QtWindowSystem : public WindowSystem {
   public:
     QtWindowSystem(int& argc, char** argv) {
@@ -149,6 +165,13 @@ class QtWindowSystem : public WindowSystem {
         defaultFont.setStyleHint(QFont::SansSerif);
         defaultFont.setPointSizeF(8);
         QApplication::setFont(defaultFont);
+        if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+            app_->installNativeEventFilter(&numLockEventFilter_);
+            // Our own X connection's requests go out at the latest before the program waits.
+            QObject::connect(QAbstractEventDispatcher::instance(),
+                             &QAbstractEventDispatcher::aboutToBlock,
+                             [] { x11::Connection::flush(); });
+        }
         watchEndSignals();
     }
 
@@ -254,6 +277,7 @@ class QtWindowSystem : public WindowSystem {
     }
 
     static inline int signalPipe[2] = {-1, -1};
+    NumLockEventFilter numLockEventFilter_;
     std::unique_ptr<QApplication> app_;
     std::unique_ptr<QSocketNotifier> signalNotifier_;
     bool running_ = false;

@@ -1,0 +1,250 @@
+// The X11 backend's own connection on a real X server: which errors a trap owns, pictures the
+// server draws by itself, and telling Num Lock's key events apart.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <xcb/xcb.h>
+
+#include <X11/Xlib.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "tests/desktop/DesktopSession.h"
+#include "toolkit/x11/Connection.h"
+#include "toolkit/x11/NumLockEvents.h"
+#include "toolkit/x11/ServerPicture.h"
+
+namespace {
+
+using desktop_test::DesktopSession;
+using desktop_test::Image;
+using desktop_test::Rgb;
+using toolkit::x11::Connection;
+using toolkit::x11::ErrorTrap;
+using toolkit::x11::ServerPicture;
+
+std::unique_ptr<DesktopSession> session;
+std::filesystem::path sessionFolder;
+
+class X11Backend : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        if (session) {
+            return;
+        }
+        const char* display = std::getenv("PULSEWARD_TEST_DISPLAY");
+        sessionFolder =
+            std::filesystem::temp_directory_path() / ("pulseward-x11-" + std::to_string(getpid()));
+        session = display && *display ? DesktopSession::attach(display)
+                                      : DesktopSession::start(sessionFolder, {});
+        // The backend connects to the display the program was started on.
+        setenv("DISPLAY", session->displayName().c_str(), 1);
+    }
+
+    void SetUp() override {
+        other_ = XOpenDisplay(session->displayName().c_str());
+        ASSERT_NE(other_, nullptr);
+    }
+
+    void TearDown() override {
+        if (parent_) {
+            XDestroyWindow(other_, parent_);
+        }
+        XCloseDisplay(other_);
+    }
+
+    // A plain window of another client, placed by the test alone, as a parent for pictures.
+    void openParent(int width, int height, unsigned long background) {
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = True;
+        attributes.background_pixel = background;
+        parent_ = XCreateWindow(other_, DefaultRootWindow(other_), parentAt.x, parentAt.y,
+                                static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
+                                CopyFromParent, InputOutput, CopyFromParent,
+                                CWOverrideRedirect | CWBackPixel, &attributes);
+        XSelectInput(other_, parent_, ExposureMask);
+        XMapWindow(other_, parent_);
+        XSync(other_, False);
+        XEvent event;
+        while (XCheckWindowEvent(other_, parent_, ExposureMask, &event)) {
+        }
+    }
+
+    // What the screen shows of the parent, once the backend's requests are all carried out.
+    Image shown(const toolkit::PixelRect& area) {
+        Connection::flush();
+        ErrorTrap(Connection::display()).failed();
+        return session->x().grab(
+            {parentAt.x + area.x, parentAt.y + area.y, area.width, area.height});
+    }
+
+    int exposures() {
+        XSync(other_, False);
+        int count = 0;
+        XEvent event;
+        while (XCheckWindowEvent(other_, parent_, ExposureMask, &event)) {
+            ++count;
+        }
+        return count;
+    }
+
+    static constexpr desktop_test::Point parentAt{300, 200};
+    Display* other_ = nullptr;
+    Window parent_ = 0;
+};
+
+Rgb rgbOf(std::uint32_t pixel) {
+    return {int(pixel >> 16 & 0xFF), int(pixel >> 8 & 0xFF), int(pixel & 0xFF)};
+}
+
+std::vector<Rgb> rgbOf(const std::vector<std::uint32_t>& pixels) {
+    std::vector<Rgb> result;
+    for (const auto pixel : pixels) {
+        result.push_back(rgbOf(pixel));
+    }
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST_F(X11Backend, TrapCountsTheErrorsOfItsOwnRequestsOnly) {
+    Display* display = Connection::display();
+    const Window gone =
+        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+    XDestroyWindow(display, gone);
+    {
+        ErrorTrap trap(display);
+        XMapWindow(display, gone);
+        EXPECT_TRUE(trap.failed()) << "a request on a destroyed window";
+    }
+    // Sent before the trap, answered while it waits: someone else's error.
+    XMapWindow(display, gone);
+    {
+        ErrorTrap trap(display);
+        XNoOp(display);
+        EXPECT_FALSE(trap.failed());
+    }
+    {
+        ErrorTrap outer(display);
+        {
+            ErrorTrap inner(display);
+            XMapWindow(display, gone);
+            EXPECT_TRUE(inner.failed());
+        }
+        XNoOp(display);
+        EXPECT_FALSE(outer.failed()) << "the inner trap's error counted for the outer one";
+    }
+}
+
+TEST_F(X11Backend, PictureShowsPixelForPixelAndHidesToItsColourWithoutExposingTheParent) {
+    openParent(40, 30, 0x202020);
+    const toolkit::PixelRect rect{5, 7, 4, 3};
+    const std::vector<std::uint32_t> pixels = {
+        0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF,  //
+        0x123456, 0xABCDEF, 0x000000, 0x808080,  //
+        0xFFFF00, 0x00FFFF, 0xFF00FF, 0x010203,
+    };
+    auto picture = ServerPicture::create(parent_, rect, pixels.data(), 4, 0xCC0000, true);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(shown(rect).pixels, rgbOf(pixels));
+    EXPECT_EQ(shown({rect.x - 1, rect.y, 1, 1}).pixels, std::vector<Rgb>{rgbOf(0x202020)})
+        << "the picture spills over its left edge";
+    exposures();
+
+    for (int blink = 0; blink < 3; ++blink) {
+        picture->setShown(false);
+        EXPECT_EQ(shown(rect).pixels, std::vector<Rgb>(12, rgbOf(0xCC0000)));
+        picture->setShown(true);
+        EXPECT_EQ(shown(rect).pixels, rgbOf(pixels));
+    }
+    EXPECT_EQ(exposures(), 0) << "the parent had to draw again";
+
+    picture.reset();
+    EXPECT_EQ(shown(rect).pixels, std::vector<Rgb>(12, rgbOf(0x202020)))
+        << "the picture stayed after it was destroyed";
+}
+
+TEST_F(X11Backend, PictureStartsHiddenAndRowsMayBeWiderThanThePicture) {
+    openParent(20, 20, 0x000000);
+    const toolkit::PixelRect rect{0, 0, 2, 2};
+    const std::vector<std::uint32_t> rows = {0x112233, 0x445566, 0xFFFFFF,  //
+                                             0x778899, 0xAABBCC, 0xFFFFFF};
+    auto picture = ServerPicture::create(parent_, rect, rows.data(), 3, 0x00FF00, false);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(shown(rect).pixels, std::vector<Rgb>(4, rgbOf(0x00FF00)));
+    picture->setShown(true);
+    EXPECT_EQ(shown(rect).pixels, rgbOf({0x112233, 0x445566, 0x778899, 0xAABBCC}));
+}
+
+TEST_F(X11Backend, PictureOutlivingItsParentCausesNoErrorLater) {
+    openParent(20, 20, 0x000000);
+    const std::uint32_t pixel = 0xFFFFFF;
+    auto picture = ServerPicture::create(parent_, {0, 0, 1, 1}, &pixel, 1, 0, true);
+    ASSERT_TRUE(picture);
+    XDestroyWindow(other_, parent_);
+    XSync(other_, False);
+    parent_ = 0;
+
+    picture->setShown(false);
+    picture.reset();
+    Connection::flush();
+    Display* display = Connection::display();
+    ErrorTrap trap(display);
+    XNoOp(display);
+    EXPECT_FALSE(trap.failed());
+}
+
+TEST_F(X11Backend, NoPictureForAParentThatIsGoneOrAnEmptyRect) {
+    const std::uint32_t pixel = 0;
+    EXPECT_FALSE(ServerPicture::create(0, {0, 0, 1, 1}, &pixel, 1, 0, true));
+    openParent(10, 10, 0);
+    EXPECT_FALSE(ServerPicture::create(parent_, {0, 0, 0, 1}, &pixel, 1, 0, true));
+    XDestroyWindow(other_, parent_);
+    XSync(other_, False);
+    EXPECT_FALSE(ServerPicture::create(parent_, {0, 0, 1, 1}, &pixel, 1, 0, true));
+    parent_ = 0;
+}
+
+TEST_F(X11Backend, NumLockKeyEventsAreToldFromOtherKeysAndEvents) {
+    const unsigned numLock = Connection::numLockKeyCode();
+    ASSERT_NE(numLock, 0u);
+    const unsigned other = XKeysymToKeycode(other_, XStringToKeysym("a"));
+    ASSERT_NE(other, numLock);
+
+    auto event = [](int type, unsigned detail) {
+        xcb_key_press_event_t key{};
+        key.response_type = static_cast<std::uint8_t>(type);
+        key.detail = static_cast<xcb_keycode_t>(detail);
+        return key;
+    };
+    const auto press = event(XCB_KEY_PRESS, numLock);
+    const auto release = event(XCB_KEY_RELEASE, numLock);
+    const auto sent = event(XCB_KEY_PRESS | 0x80, numLock);  // from SendEvent
+    EXPECT_TRUE(toolkit::x11::isNumLockKeyEvent(&press));
+    EXPECT_TRUE(toolkit::x11::isNumLockKeyEvent(&release));
+    EXPECT_TRUE(toolkit::x11::isNumLockKeyEvent(&sent));
+
+    const auto otherKey = event(XCB_KEY_PRESS, other);
+    const auto button = event(XCB_BUTTON_PRESS, numLock);
+    const auto motion = event(XCB_MOTION_NOTIFY, numLock);
+    EXPECT_FALSE(toolkit::x11::isNumLockKeyEvent(&otherKey));
+    EXPECT_FALSE(toolkit::x11::isNumLockKeyEvent(&button));
+    EXPECT_FALSE(toolkit::x11::isNumLockKeyEvent(&motion));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    const int result = RUN_ALL_TESTS();
+    Connection::close();
+    session.reset();
+    if (result == 0) {
+        std::error_code ignored;
+        std::filesystem::remove_all(sessionFolder, ignored);
+    }
+    return result;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+// The program's own connection to the X server, shared by the key pulse, the stacking requests
+// and the pictures the server draws. Errors from its requests never end the program: a request
+// that must know whether the server took it runs inside an ErrorTrap; any other error is
+// dropped.
+
+#include <X11/Xlib.h>
+
+namespace toolkit::x11 {
+
+class Connection {
+  public:
+    // Opened on first use; throws RuntimeError when there is no X display to connect to.
+    static Display* display();
+    // The Num Lock key's code in the server's keyboard map, 0 when it has none.
+    static unsigned numLockKeyCode();
+    static bool hasXTest();
+    // Requests that need no reply can wait in the output buffer: flush() sends them, unless a
+    // round trip has taken them along since. Xlib's own flush reads the socket each time, even
+    // with nothing to send.
+    static void flushLater();
+    static void flush();
+    // Ends the connection, while the server is still there to hear it; a later use opens a new one.
+    static void close();
+};
+
+// Collects the errors of the requests made while it lives, and only those: an error of an
+// earlier request still on its way is not counted, whatever order the replies come in.
+class ErrorTrap {
+  public:
+    explicit ErrorTrap(Display* display);
+    ~ErrorTrap();
+    ErrorTrap(const ErrorTrap&) = delete;
+    ErrorTrap& operator=(const ErrorTrap&) = delete;
+
+    // Waits for the server to process every request so far.
+    bool failed();
+
+  private:
+    Display* display_;
+    ErrorTrap* outer_;
+    unsigned long firstSerial_;
+    int errors_ = 0;
+
+    friend int countError(Display*, XErrorEvent*);
+};
+
+}  // namespace toolkit::x11
