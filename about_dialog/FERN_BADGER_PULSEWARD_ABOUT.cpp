@@ -19,7 +19,6 @@ toolkit::WindowDesign aboutDesign() {
     design.clientWidth = 5310;
     design.clientHeight = 5325;
     design.icon = "icon.png";
-    design.startPosition = toolkit::StartPosition::CenterOwner;
     return design;
 }
 

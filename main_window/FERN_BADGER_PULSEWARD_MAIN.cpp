@@ -27,8 +27,7 @@ FERN_BADGER_PULSEWARD_MAIN::FERN_BADGER_PULSEWARD_MAIN()
             .clientHeight = 1935,
             .hasBackColor = true,
             .backColor = red,
-            .icon = "icon.png",
-            .startPosition = toolkit::StartPosition::WindowsDefault}) {
+            .icon = "icon.png"}) {
     MIDDLE_BUTTON.Click = [this] { MIDDLE_BUTTON_Click(); };
     SHOW_PIC_TIMER.Tick = [this] { SHOW_PIC_TIMER_Timer(); };
     HIDE_PIC_TIMER.Tick = [this] { HIDE_PIC_TIMER_Timer(); };

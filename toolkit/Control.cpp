@@ -14,11 +14,6 @@ Control::~Control() {
     owner_.removeControl(this);
 }
 
-std::unique_ptr<ControlPeer> Control::createPeer(WindowPeer& window,
-                                                 const ControlDescription& description) {
-    return window.createControl(description);
-}
-
 PixelRect Control::toPixels(const TwipsRect& twips) const {
     const double tppX = windowSystem().twipsPerPixelX();
     const double tppY = windowSystem().twipsPerPixelY();

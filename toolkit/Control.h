@@ -29,8 +29,6 @@ class Control {
     virtual void attach(WindowPeer& window) = 0;
     virtual void detach() = 0;
 
-    std::unique_ptr<ControlPeer> createPeer(WindowPeer& window,
-                                            const ControlDescription& description);
     PixelRect toPixels(const TwipsRect& twips) const;
 
   private:

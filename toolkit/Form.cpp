@@ -114,8 +114,9 @@ void Form::Show(int modal, Form& owner) {
     windowSystem().runModalLoop([this] { return loaded_; });
 }
 
-float Form::readAxis(const Axis& axis, int pixels, double twipsPerPixel) const {
-    return pixels == axis.pixels ? axis.twips : static_cast<float>(pixels * twipsPerPixel);
+float Form::readAxis(const Axis& axis, int pixels, double twipsPerPixel, float frameTwips) const {
+    return pixels == axis.pixels ? axis.twips
+                                 : static_cast<float>(pixels * twipsPerPixel) + frameTwips;
 }
 
 float Form::Left() const {
@@ -142,10 +143,7 @@ float Form::Width() const {
     }
     int width = 0, height = 0;
     peer_->clientSize(width, height);
-    if (width == width_.pixels) {
-        return width_.twips;
-    }
-    return static_cast<float>(width * windowSystem().twipsPerPixelX()) + frameWidthTwips;
+    return readAxis(width_, width, windowSystem().twipsPerPixelX(), frameWidthTwips);
 }
 
 float Form::Height() const {
@@ -154,10 +152,7 @@ float Form::Height() const {
     }
     int width = 0, height = 0;
     peer_->clientSize(width, height);
-    if (height == height_.pixels) {
-        return height_.twips;
-    }
-    return static_cast<float>(height * windowSystem().twipsPerPixelY()) + frameHeightTwips;
+    return readAxis(height_, height, windowSystem().twipsPerPixelY(), frameHeightTwips);
 }
 
 void Form::setLeft(float twips) {

@@ -12,8 +12,6 @@ namespace toolkit {
 class Control;
 class WindowPeer;
 
-enum class StartPosition { WindowsDefault, CenterOwner, Manual };
-
 struct WindowDesign {
     std::string caption;
     float clientWidth = 0;  // twips
@@ -21,7 +19,6 @@ struct WindowDesign {
     bool hasBackColor = false;  // false: the system's button face
     Colour backColor = 0;
     std::string icon;
-    StartPosition startPosition = StartPosition::WindowsDefault;
 };
 
 constexpr int vbModal = 1;
@@ -84,7 +81,7 @@ class Form {
         float twips = 0;
         int pixels = 0;
     };
-    float readAxis(const Axis& axis, int pixels, double twipsPerPixel) const;
+    float readAxis(const Axis& axis, int pixels, double twipsPerPixel, float frameTwips = 0) const;
 
     WindowDesign design_;
     std::vector<Control*> controls_;

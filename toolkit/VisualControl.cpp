@@ -20,7 +20,7 @@ void VisualControl::resetToDesign() {
 void VisualControl::attach(WindowPeer& window) {
     ControlDescription description = state_;
     description.rect = toPixels(geometry_);
-    peer_ = createPeer(window, description);
+    peer_ = window.createControl(description);
     peer_->clicked = [this] { invokeHandler([this] { peerClicked(); }); };
     peer_->doubleClicked = [this] { invokeHandler([this] { peerDoubleClicked(); }); };
 }

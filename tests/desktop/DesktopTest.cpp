@@ -205,6 +205,23 @@ void expectStoppedLook(const std::vector<Sample>& samples) {
     }
 }
 
+// Watches a stopped window: no Num Lock flip, and the stopped look throughout.
+void expectStopped(XDisplay& x, const Point& clientOrigin) {
+    const auto samples = watch(x, clientOrigin, 2000ms);
+    const auto flips = numLockFlips(samples);
+    EXPECT_EQ(flips.size(), 0u) << "Num Lock flipped at " << listMs(flips);
+    expectStoppedLook(samples);
+}
+
+// Watches a running window: Num Lock flips between fewest and most times, a phase apart.
+void expectPulsing(XDisplay& x, const Point& clientOrigin, Clock::duration length,
+                   std::size_t fewest, std::size_t most) {
+    const auto flips = numLockFlips(watch(x, clientOrigin, length));
+    EXPECT_GE(flips.size(), fewest) << "Num Lock flips at " << listMs(flips);
+    EXPECT_LE(flips.size(), most) << "Num Lock flips at " << listMs(flips);
+    expectPhaseGaps(flips);
+}
+
 // The [Settings] section of an INI file.
 std::map<std::string, std::string> settingsSection(const std::string& text) {
     std::map<std::string, std::string> result;
@@ -513,18 +530,11 @@ TEST_F(Pulse, ButtonStopsThePulseAndStartsItAgain) {
 
     ASSERT_NO_FATAL_FAILURE(click(x(), *window, buttonCentre));
     ASSERT_TRUE(waitForPaintIn(x(), *window, black)) << "the stopped window is not black";
-    const auto stopped = watch(x(), *origin, 2000ms);
-    EXPECT_EQ(numLockFlips(stopped).size(), 0u)
-        << "Num Lock flipped after the stop, at " << listMs(numLockFlips(stopped));
-    expectStoppedLook(stopped);
+    expectStopped(x(), *origin);
 
     ASSERT_NO_FATAL_FAILURE(click(x(), *window, buttonCentre));
     ASSERT_TRUE(waitForPaintIn(x(), *window, red)) << "the restarted window is not red";
-    const auto restarted = watch(x(), *origin, 2600ms);
-    const auto flips = numLockFlips(restarted);
-    EXPECT_GE(flips.size(), 2u) << "Num Lock flips after the restart at " << listMs(flips);
-    EXPECT_LE(flips.size(), 4u) << "Num Lock flips after the restart at " << listMs(flips);
-    expectPhaseGaps(flips);
+    expectPulsing(x(), *origin, 2600ms, 2, 4);
 }
 
 TEST_F(Pulse, StaysStoppedWhenAutoStartIsOffUntilTheButtonStartsIt) {
@@ -536,17 +546,11 @@ TEST_F(Pulse, StaysStoppedWhenAutoStartIsOffUntilTheButtonStartsIt) {
     const auto origin = x().clientOrigin(*window);
     ASSERT_TRUE(origin);
 
-    const auto stopped = watch(x(), *origin, 2000ms);
-    EXPECT_EQ(numLockFlips(stopped).size(), 0u)
-        << "Num Lock flipped at " << listMs(numLockFlips(stopped));
-    expectStoppedLook(stopped);
+    expectStopped(x(), *origin);
 
     ASSERT_NO_FATAL_FAILURE(click(x(), *window, buttonCentre));
     ASSERT_TRUE(waitForPaintIn(x(), *window, red)) << "the started window is not red";
-    const auto started = watch(x(), *origin, 1700ms);
-    const auto flips = numLockFlips(started);
-    EXPECT_GE(flips.size(), 1u) << "no Num Lock flip after Start";
-    EXPECT_LE(flips.size(), 3u) << "Num Lock flips after Start at " << listMs(flips);
+    expectPulsing(x(), *origin, 1700ms, 1, 3);
 }
 
 TEST_F(Pulse, FocusedWindowDoesNotTakeThePulseForTheUsersInput) {
