@@ -956,7 +956,7 @@ TEST_F(AboutDialog, OpensFromAHeartWhileThePulseHidesIt) {
     // A hidden heart leaves the double-click to the window behind it. Both clicks must fall
     // within the 750 ms for which the heart stays hidden, counted from when it was seen to hide.
     std::optional<WindowId> dialog;
-    for (int attempt = 1; attempt <= 3 && !dialog; ++attempt) {
+    for (int attempt = 1; attempt <= 5 && !dialog; ++attempt) {
         ASSERT_TRUE(waitUntil(heartShown, 2000ms)) << "the heart never shows";
         ASSERT_TRUE(waitUntil([&] { return !heartShown(); }, 2000ms)) << "the heart never hides";
         const auto hidden = Clock::now();
