@@ -23,9 +23,7 @@ class AboutDialogTest : public testing::Test {
   protected:
     void SetUp() override { testing_support::resetAll(); }
     void TearDown() override {
-        for (int i = toolkit::Forms.Count() - 1; i >= 0; --i) {
-            toolkit::Unload(toolkit::Forms(i));
-        }
+        testing_support::unloadAllForms();
         pulseward::aboutDialog().reset();
     }
 

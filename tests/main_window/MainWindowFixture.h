@@ -18,11 +18,7 @@ constexpr toolkit::Colour black = 0;
 class MainWindowTest : public testing::Test {
   protected:
     void SetUp() override { testing_support::resetAll(); }
-    void TearDown() override {
-        for (int i = toolkit::Forms.Count() - 1; i >= 0; --i) {
-            toolkit::Unload(toolkit::Forms(i));
-        }
-    }
+    void TearDown() override { testing_support::unloadAllForms(); }
 
     void load(const std::string& settings = {}) {
         if (!settings.empty()) {

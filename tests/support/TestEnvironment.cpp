@@ -6,6 +6,7 @@
 
 #include "toolkit/Application.h"
 #include "toolkit/Desktop.h"
+#include "toolkit/Forms.h"
 #include "toolkit/MsgBox.h"
 #include "toolkit/Peers.h"
 
@@ -40,6 +41,12 @@ void afterDelay(std::chrono::milliseconds delay, std::function<void()> step) {
     timer->arm(toolkit::steadyNowNs() +
                std::chrono::duration_cast<std::chrono::nanoseconds>(delay).count());
     delayedSteps().push_back(std::move(timer));
+}
+
+void unloadAllForms() {
+    for (int i = toolkit::Forms.Count() - 1; i >= 0; --i) {
+        toolkit::Unload(toolkit::Forms(i));
+    }
 }
 
 void resetAll() {

@@ -49,6 +49,8 @@ void afterDelay(std::chrono::milliseconds delay, std::function<void()> step);
 
 // Clears the fake desktop, the records and the settings; for each test's set-up.
 void resetAll();
+// Unloads every loaded form, the last loaded first; for each test's tear-down.
+void unloadAllForms();
 
 // Provided by each backend's support file.
 namespace backend {

@@ -52,11 +52,7 @@ class FormTest : public testing::Test {
         testing_support::resetAll();
         events.clear();
     }
-    void TearDown() override {
-        for (int i = toolkit::Forms.Count() - 1; i >= 0; --i) {
-            toolkit::Unload(toolkit::Forms(i));
-        }
-    }
+    void TearDown() override { testing_support::unloadAllForms(); }
 };
 
 class CheckBoxTest : public FormTest {

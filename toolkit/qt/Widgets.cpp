@@ -135,7 +135,6 @@ class PictureWidget : public LabelWidget {
 
   private:
     std::unique_ptr<x11::ServerPicture> createServerPicture() {
-        serverPicture_.reset();
         if (QGuiApplication::platformName() != QLatin1String("xcb") || !isVisible() ||
             devicePixelRatioF() != 1.0) {
             return nullptr;

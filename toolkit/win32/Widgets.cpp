@@ -777,23 +777,18 @@ void registerWindowClasses() {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 
-    WNDCLASSEXW form{};
-    form.cbSize = sizeof form;
-    form.style = CS_DBLCLKS;
-    form.lpfnWndProc = formProc;
-    form.hInstance = instance();
-    form.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-    form.lpszClassName = formClass;
-    RegisterClassExW(&form);
-
-    WNDCLASSEXW picture{};
-    picture.cbSize = sizeof picture;
-    picture.style = CS_DBLCLKS;
-    picture.lpfnWndProc = pictureProc;
-    picture.hInstance = instance();
-    picture.hCursor = form.hCursor;
-    picture.lpszClassName = pictureClass;
-    RegisterClassExW(&picture);
+    const auto registerClass = [](const wchar_t* name, WNDPROC procedure) {
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.style = CS_DBLCLKS;
+        windowClass.lpfnWndProc = procedure;
+        windowClass.hInstance = instance();
+        windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+        windowClass.lpszClassName = name;
+        RegisterClassExW(&windowClass);
+    };
+    registerClass(formClass, formProc);
+    registerClass(pictureClass, pictureProc);
 }
 
 std::unique_ptr<WindowPeer> createWindowPeer(const WindowDesign& design) {
