@@ -4,8 +4,8 @@
 // (never early; on Linux late only by the wake-up, elsewhere by a millisecond or two), logical
 // dpi for twips, the user's decimal separator, message boxes. On a Wayland session Qt is asked for
 // its X11 platform (XWayland) unless the user chose a platform, since the key pulse and stacking go
-// through X11. On X11, Num Lock's key events are kept from the widgets, and our own X connection
-// is flushed before the event loop waits.
+// through X11. On X11, Num Lock's key events are kept from the widgets, modifier changes do not
+// wake them, and our own X connection is flushed before the event loop waits.
 
 #include <fcntl.h>
 #include <time.h>
@@ -32,7 +32,7 @@
 #include "../Form.h"
 #include "../Peers.h"
 #include "../x11/Connection.h"
-#include "../x11/NumLockEvents.h"
+#include "../x11/KeyEvents.h"
 #include "Widgets.h"
 
 namespace toolkit {
@@ -137,15 +137,27 @@ class QtTimerPeer : public TimerPeer {
     std::unique_ptr<QTimer> timer_;
 };
 
-// Num Lock's own key events mean nothing to our windows: its state reaches Qt through XKB.
-// Left to Qt, every pulse that lands on our focused window would count as the user's input and
-// be stamped on the window (_NET_WM_USER_TIME): one more request and one more round of events
-// from the server at each pulse.
-class NumLockEventFilter : public QAbstractNativeEventFilter {
+// Num Lock's own key events mean nothing to our windows. Left to Qt, every pulse that lands on
+// our focused window would count as the user's input and be stamped on the window
+// (_NET_WM_USER_TIME): one more request and one more round of events from the server at each
+// pulse. Once the connection hears of keyboard group changes only, the other key events are
+// read by the modifier state they carry.
+class KeyEventFilter : public QAbstractNativeEventFilter {
   public:
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
-        return eventType == "xcb_generic_event_t" && x11::isNumLockKeyEvent(message);
+        if (eventType != "xcb_generic_event_t") {
+            return false;
+        }
+        if (x11::isNumLockKeyEvent(message)) {
+            return true;
+        }
+        if (keysCarryState) {
+            x11::markKeyEventSelfContained(message);
+        }
+        return false;
     }
+
+    bool keysCarryState = false;
 };
 
 class QtWindowSystem : public WindowSystem {
@@ -166,7 +178,10 @@ class QtWindowSystem : public WindowSystem {
         defaultFont.setPointSizeF(8);
         QApplication::setFont(defaultFont);
         if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-            app_->installNativeEventFilter(&numLockEventFilter_);
+            app_->installNativeEventFilter(&keyEventFilter_);
+            auto* x11App = app_->nativeInterface<QNativeInterface::QX11Application>();
+            keyEventFilter_.keysCarryState =
+                x11App && x11::hearGroupChangesOnly(x11App->connection());
             // Our own X connection's requests go out at the latest before the program waits.
             QObject::connect(QAbstractEventDispatcher::instance(),
                              &QAbstractEventDispatcher::aboutToBlock,
@@ -277,7 +292,7 @@ class QtWindowSystem : public WindowSystem {
     }
 
     static inline int signalPipe[2] = {-1, -1};
-    NumLockEventFilter numLockEventFilter_;
+    KeyEventFilter keyEventFilter_;
     std::unique_ptr<QApplication> app_;
     std::unique_ptr<QSocketNotifier> signalNotifier_;
     bool running_ = false;

@@ -1,0 +1,156 @@
+// The Qt window system on a real X server, typing into a widget while Num Lock flips under it:
+// the widgets' connection no longer hears of modifier changes, so each key has to bring its own.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+
+#include "tests/desktop/DesktopSession.h"
+#include "toolkit/Desktop.h"
+#include "toolkit/Peers.h"
+#include "toolkit/x11/Connection.h"
+
+// After Qt's headers, which X11's macros would break.
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <xcb/xcb.h>
+#define explicit xcb_explicit
+#include <xcb/xkb.h>
+#undef explicit
+
+namespace {
+
+using namespace std::chrono_literals;
+using desktop_test::DesktopSession;
+
+std::unique_ptr<DesktopSession> session;
+std::filesystem::path sessionFolder;
+
+// Counts the XKB state notifications that reach the widgets.
+class StateNotificationCounter : public QAbstractNativeEventFilter {
+  public:
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+        const auto* event = static_cast<const xcb_xkb_state_notify_event_t*>(message);
+        if (eventType == "xcb_generic_event_t" && xkbEvent_ != 0 &&
+            (event->response_type & 0x7F) == xkbEvent_ && event->xkbType == XCB_XKB_STATE_NOTIFY) {
+            ++count;
+        }
+        return false;
+    }
+
+    void watch(xcb_connection_t* connection) {
+        const auto* xkb = xcb_get_extension_data(connection, &xcb_xkb_id);
+        xkbEvent_ = xkb && xkb->present ? xkb->first_event : 0;
+    }
+
+    int count = 0;
+
+  private:
+    int xkbEvent_ = 0;
+};
+
+class XcbKeys : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        typist_ = XOpenDisplay(session->displayName().c_str());
+        ASSERT_NE(typist_, nullptr);
+        XkbLockModifiers(typist_, XkbUseCoreKbd, LockMask | Mod2Mask, 0);
+        XSync(typist_, False);
+    }
+
+    void TearDown() override {
+        XkbLockModifiers(typist_, XkbUseCoreKbd, LockMask | Mod2Mask, 0);
+        XCloseDisplay(typist_);
+    }
+
+    void press(KeySym sym, bool down) {
+        XTestFakeKeyEvent(typist_, XKeysymToKeycode(typist_, sym), down, CurrentTime);
+        XSync(typist_, False);
+    }
+
+    void tap(KeySym sym) {
+        press(sym, true);
+        press(sym, false);
+    }
+
+    static void runEventsFor(std::chrono::milliseconds duration) {
+        const auto end = std::chrono::steady_clock::now() + duration;
+        while (std::chrono::steady_clock::now() < end) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+    }
+
+    Display* typist_ = nullptr;
+};
+
+TEST_F(XcbKeys, TypedTextFollowsShiftCapsLockAndTheNumLockThePulseFlips) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    ASSERT_NE(x11, nullptr);
+    StateNotificationCounter notifications;
+    notifications.watch(x11->connection());
+    qApp->installNativeEventFilter(&notifications);
+
+    QLineEdit edit;
+    edit.show();
+    edit.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&edit, 5000));
+    auto desktop = toolkit::createDesktop();
+
+    press(XK_Shift_L, true);
+    tap(XK_a);
+    press(XK_Shift_L, false);
+    tap(XK_b);
+    desktop->pressAndRelease(toolkit::Key::NumLock);  // on: the keypad's 1 types "1"
+    tap(XK_KP_1);
+    desktop->pressAndRelease(toolkit::Key::NumLock);  // off: it is End, which types nothing
+    tap(XK_KP_1);
+    tap(XK_Caps_Lock);
+    tap(XK_c);
+    tap(XK_Caps_Lock);
+    tap(XK_d);
+
+    const auto end = std::chrono::steady_clock::now() + 5s;
+    while (edit.text() != QStringLiteral("Ab1Cd") && std::chrono::steady_clock::now() < end) {
+        runEventsFor(50ms);
+    }
+    EXPECT_EQ(edit.text().toStdString(), "Ab1Cd");
+    // Not one of those modifier changes woke the widgets with a notification of its own.
+    runEventsFor(100ms);
+    EXPECT_EQ(notifications.count, 0);
+    qApp->removeNativeEventFilter(&notifications);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    const char* display = std::getenv("PULSEWARD_TEST_DISPLAY");
+    sessionFolder =
+        std::filesystem::temp_directory_path() / ("pulseward-xcb-keys-" + std::to_string(getpid()));
+    session = display && *display ? DesktopSession::attach(display)
+                                  : DesktopSession::start(sessionFolder, {});
+    setenv("DISPLAY", session->displayName().c_str(), 1);
+    unsetenv("QT_QPA_PLATFORM");
+    int result = 0;
+    {
+        const auto windowSystem = toolkit::createWindowSystem(argc, argv);
+        result = RUN_ALL_TESTS();
+    }
+    toolkit::x11::Connection::close();
+    session.reset();
+    if (result == 0) {
+        std::error_code ignored;
+        std::filesystem::remove_all(sessionFolder, ignored);
+    }
+    return result;
+}
