@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <stdexcept>
 #include <thread>
 
@@ -45,6 +46,11 @@ std::unique_ptr<DesktopSession> DesktopSession::attach(const std::string& displa
     session->displayName_ = displayName;
     session->connectAndWaitForWindowManager();
     return session;
+}
+
+std::unique_ptr<DesktopSession> DesktopSession::forTests(const std::filesystem::path& folder) {
+    const char* display = std::getenv("PULSEWARD_TEST_DISPLAY");
+    return display && *display ? attach(display) : start(folder, {});
 }
 
 std::unique_ptr<DesktopSession> DesktopSession::start(

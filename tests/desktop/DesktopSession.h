@@ -20,6 +20,9 @@ class DesktopSession {
     // openbox on it; their logs go into the folder.
     static std::unique_ptr<DesktopSession> start(const std::filesystem::path& folder,
                                                  const std::vector<std::string>& serverArguments);
+    // For a test program: the display PULSEWARD_TEST_DISPLAY names when it is set, otherwise a
+    // new one started with its logs in the folder.
+    static std::unique_ptr<DesktopSession> forTests(const std::filesystem::path& folder);
     ~DesktopSession();
     DesktopSession(const DesktopSession&) = delete;
     DesktopSession& operator=(const DesktopSession&) = delete;

@@ -266,11 +266,8 @@ class DesktopEnvironment : public ::testing::Environment {
         ASSERT_NE(mkdtemp(pattern.data()), nullptr) << "no temporary folder";
         shared().workFolder = pattern;
 
-        const char* display = std::getenv("PULSEWARD_TEST_DISPLAY");
         try {
-            shared().session = display && *display
-                                   ? DesktopSession::attach(display)
-                                   : DesktopSession::start(shared().workFolder / "desktop", {});
+            shared().session = DesktopSession::forTests(shared().workFolder / "desktop");
         } catch (const std::exception& error) {
             FAIL() << "no desktop to test on: " << error.what() << "\n(logs in "
                    << shared().workFolder << ")";

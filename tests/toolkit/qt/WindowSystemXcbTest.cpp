@@ -134,11 +134,9 @@ TEST_F(XcbKeys, TypedTextFollowsShiftCapsLockAndTheNumLockThePulseFlips) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    const char* display = std::getenv("PULSEWARD_TEST_DISPLAY");
     sessionFolder =
         std::filesystem::temp_directory_path() / ("pulseward-xcb-keys-" + std::to_string(getpid()));
-    session = display && *display ? DesktopSession::attach(display)
-                                  : DesktopSession::start(sessionFolder, {});
+    session = DesktopSession::forTests(sessionFolder);
     setenv("DISPLAY", session->displayName().c_str(), 1);
     unsetenv("QT_QPA_PLATFORM");
     int result = 0;

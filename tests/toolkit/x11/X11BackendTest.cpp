@@ -44,11 +44,9 @@ class X11Backend : public ::testing::Test {
         if (session) {
             return;
         }
-        const char* display = std::getenv("PULSEWARD_TEST_DISPLAY");
         sessionFolder =
             std::filesystem::temp_directory_path() / ("pulseward-x11-" + std::to_string(getpid()));
-        session = display && *display ? DesktopSession::attach(display)
-                                      : DesktopSession::start(sessionFolder, {});
+        session = DesktopSession::forTests(sessionFolder);
         // The backend connects to the display the program was started on.
         setenv("DISPLAY", session->displayName().c_str(), 1);
     }
