@@ -1,10 +1,6 @@
 #include "KeyEvents.h"
 
 #include <xcb/xcb.h>
-// The header names a structure field "explicit".
-#define explicit xcb_explicit
-#include <xcb/xkb.h>
-#undef explicit
 
 #include <cstdint>
 #include <cstdlib>
@@ -12,6 +8,7 @@
 
 #include "../RuntimeError.h"
 #include "Connection.h"
+#include "XcbXkb.h"
 
 namespace toolkit::x11 {
 

@@ -17,6 +17,7 @@
 #include "toolkit/Desktop.h"
 #include "toolkit/Peers.h"
 #include "toolkit/x11/Connection.h"
+#include "toolkit/x11/XcbXkb.h"
 
 // After Qt's headers, which X11's macros would break.
 #include <X11/XKBlib.h>
@@ -24,9 +25,6 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <xcb/xcb.h>
-#define explicit xcb_explicit
-#include <xcb/xkb.h>
-#undef explicit
 
 namespace {
 

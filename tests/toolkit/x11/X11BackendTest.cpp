@@ -5,9 +5,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <xcb/xcb.h>
-#define explicit xcb_explicit
-#include <xcb/xkb.h>
-#undef explicit
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -25,6 +22,7 @@
 #include "toolkit/x11/Connection.h"
 #include "toolkit/x11/KeyEvents.h"
 #include "toolkit/x11/ServerPicture.h"
+#include "toolkit/x11/XcbXkb.h"
 
 namespace {
 
