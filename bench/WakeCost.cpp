@@ -1,0 +1,171 @@
+// What one wake-up costs on this machine, against the memory the sleeper has mapped in.
+//
+// Each subject is a child that maps in some MiB, reads or writes every page of it once, and then
+// only sleeps to absolute deadlines 750 ms apart, as the pulse does: anonymous memory in pages of
+// 4 KiB, anonymous memory in huge pages (where the kernel gives them), or a file's pages. All
+// subjects run at once, started a little apart, so that they share the machine's moments; their
+// processor time comes from schedstat. See docs/benchmarks.md.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Process.h"
+
+namespace {
+
+constexpr long long periodNs = 750'000'000;
+constexpr std::size_t hugePage = 2u << 20;
+
+enum class Memory { anonymous, huge, file };
+
+struct Subject {
+    const char* label;
+    Memory memory;
+    std::size_t mebibytes;
+};
+
+void mapIn(const Subject& subject, const std::string& file) {
+    const std::size_t bytes = subject.mebibytes << 20;
+    if (bytes == 0) {
+        return;
+    }
+    if (subject.memory == Memory::file) {
+        const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        void* pages = fd < 0 ? MAP_FAILED : mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (pages == MAP_FAILED) {
+            _exit(1);
+        }
+        volatile char sum = 0;
+        for (std::size_t at = 0; at < bytes; at += 4096) {
+            sum = char(sum + static_cast<const char*>(pages)[at]);
+        }
+        return;
+    }
+    const std::size_t room = subject.memory == Memory::huge ? bytes + hugePage : bytes;
+    void* pages = mmap(nullptr, room, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pages == MAP_FAILED) {
+        _exit(1);
+    }
+    auto start = reinterpret_cast<std::uintptr_t>(pages);
+    if (subject.memory == Memory::huge) {
+        start = (start + hugePage - 1) & ~(hugePage - 1);
+        madvise(reinterpret_cast<void*>(start), bytes, MADV_HUGEPAGE);
+    }
+    std::memset(reinterpret_cast<void*>(start), 1, bytes);
+}
+
+[[noreturn]] void sleeper(const Subject& subject, const std::string& file) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    mapIn(subject, file);
+    timespec due{};
+    clock_gettime(CLOCK_MONOTONIC, &due);
+    for (;;) {
+        due.tv_nsec += periodNs;
+        if (due.tv_nsec >= 1'000'000'000L) {
+            due.tv_nsec -= 1'000'000'000L;
+            ++due.tv_sec;
+        }
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr) == EINTR) {
+        }
+    }
+}
+
+long anonHugeKiB(pid_t pid) {
+    const std::string rollup = bench::readFile("/proc/" + std::to_string(pid) + "/smaps_rollup");
+    const auto at = rollup.find("AnonHugePages:");
+    return at == std::string::npos ? -1 : std::atol(rollup.c_str() + at + 14);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    double seconds = 60;
+    const std::vector<Subject> subjects = {
+        {"nothing", Memory::anonymous, 0},    {"anonymous", Memory::anonymous, 8},
+        {"anonymous", Memory::anonymous, 32}, {"anonymous, huge pages", Memory::huge, 32},
+        {"a file's pages", Memory::file, 32},
+    };
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
+            seconds = std::atof(argv[++i]);
+        } else {
+            std::fprintf(stderr, "usage: %s [--seconds N]\n", argv[0]);
+            return 2;
+        }
+    }
+    const char* tmp = std::getenv("TMPDIR");
+    std::string file = std::string(tmp && *tmp ? tmp : "/tmp") + "/pulseward-wake-cost-XXXXXX";
+    const int fd = mkstemp(file.data());
+    const std::vector<char> block(1 << 20, 'p');
+    for (int mebibyte = 0; fd >= 0 && mebibyte < 32; ++mebibyte) {
+        if (write(fd, block.data(), block.size()) != ssize_t(block.size())) {
+            close(fd);
+            unlink(file.c_str());
+            std::perror("a file to map");
+            return 1;
+        }
+    }
+    if (fd < 0) {
+        std::perror("a file to map");
+        return 1;
+    }
+    close(fd);
+    std::vector<pid_t> children;
+    for (const Subject& subject : subjects) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            sleeper(subject, file);
+        }
+        if (pid < 0) {
+            std::perror("fork");
+            return 1;
+        }
+        children.push_back(pid);
+        // Out of step with each other, so that no two wake at the same moment.
+        std::this_thread::sleep_for(std::chrono::milliseconds(750 / (subjects.size() + 1)));
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    unlink(file.c_str());
+    std::vector<bench::ProcessSample> before;
+    for (pid_t pid : children) {
+        before.push_back(bench::sampleProcess(pid));
+    }
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    std::printf("Sleepers waking every 750 ms for %.0f s, all at once\n", seconds);
+    std::printf("%-22s %6s %10s %10s %18s %16s\n", "mapped in", "MiB", "wake-ups", "CPU (ms)",
+                "per wake-up (us)", "huge pages (MiB)");
+    int status = 0;
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        const bench::ProcessSample after = bench::sampleProcess(children[i]);
+        const long long wakeups = after.timeslices - before[i].timeslices;
+        const double cpuMs = double(after.cpuNs - before[i].cpuNs) / 1e6;
+        if (after.threads.empty() || wakeups <= 0) {
+            std::fprintf(stderr, "the sleeper with %s ended early\n", subjects[i].label);
+            status = 1;
+            continue;
+        }
+        std::printf("%-22s %6zu %10lld %10.3f %18.1f %16ld\n", subjects[i].label,
+                    subjects[i].mebibytes, wakeups, cpuMs, cpuMs * 1000 / double(wakeups),
+                    anonHugeKiB(children[i]) / 1024);
+    }
+    for (pid_t pid : children) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    return status;
+}
