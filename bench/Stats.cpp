@@ -25,7 +25,20 @@ Distribution distribution(std::vector<double> values) {
 
 PulseStats analyse(const std::vector<KeyEvent>& events, bool numLockBefore) {
     PulseStats stats;
-    std::vector<double> holds, holdsServer;
+    constexpr long long msNs = 1'000'000;
+    long long offsetNs = std::numeric_limits<long long>::max();
+    for (const KeyEvent& event : events) {
+        offsetNs =
+            std::min(offsetNs, event.arrivalNs - static_cast<long long>(event.serverMs) * msNs);
+    }
+    const auto at = [&](const KeyEvent& event) {
+        return std::min(event.arrivalNs,
+                        static_cast<long long>(event.serverMs) * msNs + offsetNs + msNs);
+    };
+    for (const KeyEvent& event : events) {
+        stats.lateArrivals += at(event) < event.arrivalNs ? 1 : 0;
+    }
+    std::vector<double> holds, holdsServer, intervalsUnbounded;
     const KeyEvent* previousPress = nullptr;
     bool state = numLockBefore;
     double longestGap = 0;
@@ -45,7 +58,8 @@ PulseStats analyse(const std::vector<KeyEvent>& events, bool numLockBefore) {
         }
         ++stats.presses;
         if (previousPress) {
-            stats.intervalsMs.push_back(double(event.arrivalNs - previousPress->arrivalNs) / 1e6);
+            stats.intervalsMs.push_back(double(at(event) - at(*previousPress)) / 1e6);
+            intervalsUnbounded.push_back(double(event.arrivalNs - previousPress->arrivalNs) / 1e6);
             stats.intervalsServerMs.push_back(double(event.serverMs) -
                                               double(previousPress->serverMs));
         }
@@ -54,7 +68,7 @@ PulseStats analyse(const std::vector<KeyEvent>& events, bool numLockBefore) {
         const KeyEvent* release =
             i + 1 < events.size() && !events[i + 1].press ? &events[i + 1] : nullptr;
         if (release) {
-            holds.push_back(double(release->arrivalNs - event.arrivalNs) / 1e6);
+            holds.push_back(double(at(*release) - at(event)) / 1e6);
             holdsServer.push_back(double(release->serverMs) - double(event.serverMs));
             if (release->serverMs > event.serverMs + 1) {
                 ++stats.holdsOver1MsServer;
@@ -80,6 +94,7 @@ PulseStats analyse(const std::vector<KeyEvent>& events, bool numLockBefore) {
     stats.interval = distribution(stats.intervalsMs);
     stats.intervalServer = distribution(stats.intervalsServerMs);
     stats.absDeviation = distribution(deviations(stats.intervalsMs));
+    stats.absDeviationUnbounded = distribution(deviations(intervalsUnbounded));
     for (const double deviation : deviations(stats.intervalsMs)) {
         stats.intervalsOff3Ms += deviation > 3 ? 1 : 0;
     }

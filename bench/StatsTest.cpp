@@ -37,29 +37,31 @@ TEST(BenchDistributionTest, UsesNearestRankPercentilesOfUnsortedValues) {
 }
 
 TEST(BenchAnalyseTest, IntervalsDeviationAndDriftOnBothClocks) {
-    // Presses 750.5, 749.5 and 752 ms apart on our clock; the server rounds to whole ms.
+    // Presses 750.5, 750.4 and 752 ms apart, each read 50 us after the server took it; the
+    // server stamps the whole millisecond it took the event in.
+    const long long read = 50'000;
     const std::vector<KeyEvent> events = {
-        press(1000 * ms, 100, true),
-        release(1000 * ms + 200'000, 100, true),
-        press(1750 * ms + 500'000, 851, false),
-        release(1750 * ms + 600'000, 851, false),
-        press(2500 * ms, 1600, true),
-        release(2500 * ms + 100'000, 1601, true),
-        press(3252 * ms, 2352, false),
-        release(3252 * ms + 300'000, 2352, false),
+        press(1000 * ms + read, 1000, true),
+        release(1000 * ms + 200'000 + read, 1000, true),
+        press(1750 * ms + 500'000 + read, 1750, false),
+        release(1750 * ms + 600'000 + read, 1750, false),
+        press(2500 * ms + 900'000 + read, 2500, true),
+        release(2501 * ms + read, 2501, true),
+        press(3252 * ms + 900'000 + read, 3252, false),
+        release(3253 * ms + 200'000 + read, 3253, false),
     };
     const PulseStats s = analyse(events, false);
     EXPECT_EQ(s.presses, 4);
     ASSERT_EQ(s.intervalsMs.size(), 3u);
     EXPECT_NEAR(s.intervalsMs[0], 750.5, 1e-9);
-    EXPECT_NEAR(s.intervalsMs[1], 749.5, 1e-9);
+    EXPECT_NEAR(s.intervalsMs[1], 750.4, 1e-9);
     EXPECT_NEAR(s.intervalsMs[2], 752.0, 1e-9);
     EXPECT_NEAR(s.absDeviation.max, 2.0, 1e-9);
-    EXPECT_NEAR(s.absDeviation.mean, 1.0, 1e-9);
-    // 2252 ms for three intervals planned at 2250 ms.
-    EXPECT_NEAR(s.driftMs, 2.0, 1e-9);
-    EXPECT_NEAR(s.driftPercent, 100.0 * 2.0 / 2250.0, 1e-9);
-    EXPECT_EQ(s.intervalServer.min, 749);
+    EXPECT_NEAR(s.absDeviation.mean, 2.9 / 3, 1e-9);
+    // 2252.9 ms for three intervals planned at 2250 ms.
+    EXPECT_NEAR(s.driftMs, 2.9, 1e-9);
+    EXPECT_NEAR(s.driftPercent, 100.0 * 2.9 / 2250.0, 1e-9);
+    EXPECT_EQ(s.intervalServer.min, 750);
     EXPECT_EQ(s.intervalServer.max, 752);
     EXPECT_NEAR(s.driftServerMs, 2.0, 1e-9);
     EXPECT_NEAR(s.hold.max, 0.3, 1e-9);
@@ -67,9 +69,41 @@ TEST(BenchAnalyseTest, IntervalsDeviationAndDriftOnBothClocks) {
     EXPECT_EQ(s.holdServer.max, 1);
     EXPECT_EQ(s.holdsOver1MsServer, 0);
     EXPECT_EQ(s.intervalsOff3Ms, 0);
+    EXPECT_EQ(s.lateArrivals, 0);
+    EXPECT_NEAR(s.absDeviationUnbounded.max, 2.0, 1e-9);
     EXPECT_EQ(s.notFlipped, 0);
     EXPECT_EQ(s.pressesWithoutRelease, 0);
-    EXPECT_EQ(s.longestInputGapMs, 751);  // 851 -> 1600 is 749; 1601 -> 2352 is 751
+    EXPECT_EQ(s.longestInputGapMs, 751);  // 1750 -> 2500 is 750; 2501 -> 3252 is 751
+}
+
+TEST(BenchAnalyseTest, AnEventReadLateCountsFromTheEndOfItsStampedMillisecond) {
+    // The third press and its release were taken by the server on time but reached us together
+    // 6 ms later. The server's clock may run from any origin: only differences count.
+    for (const unsigned long origin : {0ul, 5'000'000ul}) {
+        SCOPED_TRACE(origin);
+        const long long read = 50'000;
+        const std::vector<KeyEvent> events = {
+            press(read, origin, true),
+            release(200'000 + read, origin, true),
+            press(750 * ms + read, origin + 750, false),
+            release(750 * ms + 100'000 + read, origin + 750, false),
+            press(1506 * ms + 300'000, origin + 1500, true),
+            release(1506 * ms + 300'000, origin + 1500, true),
+            press(2250 * ms + read, origin + 2250, false),
+            release(2250 * ms + 100'000 + read, origin + 2250, false),
+        };
+        const PulseStats s = analyse(events, false);
+        EXPECT_EQ(s.lateArrivals, 2);
+        ASSERT_EQ(s.intervalsMs.size(), 3u);
+        EXPECT_NEAR(s.intervalsMs[1], 751.0, 1e-9);
+        EXPECT_NEAR(s.intervalsMs[2], 749.0, 1e-9);
+        EXPECT_NEAR(s.absDeviation.max, 1.0, 1e-9);
+        EXPECT_NEAR(s.absDeviationUnbounded.max, 6.25, 1e-9);
+        EXPECT_EQ(s.intervalsOff3Ms, 0);
+        EXPECT_NEAR(s.hold.max, 0.2, 1e-9);
+        EXPECT_NEAR(s.hold.min, 0.0, 1e-9);
+        EXPECT_NEAR(s.driftMs, 0.0, 1e-9);
+    }
 }
 
 TEST(BenchAnalyseTest, FlipsAreJudgedAfterTheReleaseAndAgainstTheStateBefore) {
@@ -109,15 +143,16 @@ TEST(BenchAnalyseTest, APressKeepsOnlyTheReleaseThatFollowsIt) {
 TEST(BenchAnalyseTest, CountsLongHoldsAndIntervalsFarFromThePeriod) {
     // Intervals of 746.9 and 753.5 ms (off by 3.1 and 3.5) and one of 747 ms (off by 3: not
     // counted); holds of 1 and 2 ms on the server clock (only the second is 2 ms or more).
+    // Each read 50 us after the server took it.
     const std::vector<KeyEvent> events = {
-        press(0, 0, true),
-        release(100'000, 1, true),
-        press(746'900'000, 747, false),
-        release(747'000'000, 749, false),
-        press(1'500'400'000, 1500, true),
-        release(1'500'500'000, 1500, true),
-        press(2'247'400'000, 2247, false),
-        release(2'247'500'000, 2247, false),
+        press(50'000, 0, true),
+        release(1'100'000, 1, true),
+        press(746'950'000, 746, false),
+        release(748'150'000, 748, false),
+        press(1'500'450'000, 1500, true),
+        release(1'500'550'000, 1500, true),
+        press(2'247'450'000, 2247, false),
+        release(2'247'550'000, 2247, false),
     };
     const PulseStats s = analyse(events, false);
     EXPECT_EQ(s.intervalsOff3Ms, 2);
