@@ -19,6 +19,17 @@ extern char** environ;
 
 namespace bench {
 
+void sleepToNextDeadline(timespec& due, long long periodNs) {
+    due.tv_sec += static_cast<time_t>(periodNs / 1'000'000'000LL);
+    due.tv_nsec += static_cast<long>(periodNs % 1'000'000'000LL);
+    if (due.tv_nsec >= 1'000'000'000L) {
+        due.tv_nsec -= 1'000'000'000L;
+        ++due.tv_sec;
+    }
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr) == EINTR) {
+    }
+}
+
 long long monotonicNs() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);

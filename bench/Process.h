@@ -3,6 +3,7 @@
 // Child processes of the benchmark and what /proc says about them.
 
 #include <sys/types.h>
+#include <time.h>
 
 #include <map>
 #include <string>
@@ -12,6 +13,10 @@ namespace bench {
 
 // CLOCK_MONOTONIC, nanoseconds.
 long long monotonicNs();
+
+// Moves an absolute CLOCK_MONOTONIC deadline on by the period and sleeps until it: a schedule
+// that late wake-ups do not push back.
+void sleepToNextDeadline(timespec& due, long long periodNs);
 
 struct SpawnOptions {
     std::vector<std::string> argv;

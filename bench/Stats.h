@@ -48,7 +48,7 @@ struct PulseStats {
     double driftServerMs = 0;
     double driftServerPercent = 0;
     int intervalsOff3Ms = 0;     // |interval - 750| over 3 ms, arrival clock
-    Distribution hold{};         // release - press, arrival clock
+    Distribution hold{};         // release - press, arrival clock, bounded
     Distribution holdServer{};   // the same on the server clock
     int holdsOver1MsServer = 0;  // release stamped 2 ms or more after its press by the server
     int lateArrivals = 0;        // events whose arrival time was bounded

@@ -6,7 +6,6 @@
 // subjects run at once, started a little apart, so that they share the machine's moments; their
 // processor time comes from schedstat. See docs/benchmarks.md.
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
@@ -39,14 +38,13 @@ struct Subject {
     std::size_t mebibytes;
 };
 
-void mapIn(const Subject& subject, const std::string& file) {
+void mapIn(const Subject& subject, int file) {
     const std::size_t bytes = subject.mebibytes << 20;
     if (bytes == 0) {
         return;
     }
     if (subject.memory == Memory::file) {
-        const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
-        void* pages = fd < 0 ? MAP_FAILED : mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE, fd, 0);
+        void* pages = mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE, file, 0);
         if (pages == MAP_FAILED) {
             _exit(1);
         }
@@ -69,19 +67,13 @@ void mapIn(const Subject& subject, const std::string& file) {
     std::memset(reinterpret_cast<void*>(start), 1, bytes);
 }
 
-[[noreturn]] void sleeper(const Subject& subject, const std::string& file) {
+[[noreturn]] void sleeper(const Subject& subject, int file) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     mapIn(subject, file);
     timespec due{};
     clock_gettime(CLOCK_MONOTONIC, &due);
     for (;;) {
-        due.tv_nsec += periodNs;
-        if (due.tv_nsec >= 1'000'000'000L) {
-            due.tv_nsec -= 1'000'000'000L;
-            ++due.tv_sec;
-        }
-        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr) == EINTR) {
-        }
+        bench::sleepToNextDeadline(due, periodNs);
     }
 }
 
@@ -108,23 +100,26 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    // The file's pages: 32 MiB written for real (a hole would map the shared zero page), in a
+    // file gone from its folder as soon as it is made; the sleepers inherit the descriptor.
     const char* tmp = std::getenv("TMPDIR");
-    std::string file = std::string(tmp && *tmp ? tmp : "/tmp") + "/pulseward-wake-cost-XXXXXX";
-    const int fd = mkstemp(file.data());
-    const std::vector<char> block(1 << 20, 'p');
-    for (int mebibyte = 0; fd >= 0 && mebibyte < 32; ++mebibyte) {
-        if (write(fd, block.data(), block.size()) != ssize_t(block.size())) {
-            close(fd);
-            unlink(file.c_str());
-            std::perror("a file to map");
-            return 1;
-        }
-    }
-    if (fd < 0) {
+    std::string name = std::string(tmp && *tmp ? tmp : "/tmp") + "/pulseward-wake-cost-XXXXXX";
+    const int file = mkstemp(name.data());
+    if (file < 0) {
         std::perror("a file to map");
         return 1;
     }
-    close(fd);
+    unlink(name.c_str());
+    {
+        // Gone before the sleepers are forked, so that none of them starts with it mapped in.
+        const std::vector<char> block(1 << 20, 'p');
+        for (int mebibyte = 0; mebibyte < 32; ++mebibyte) {
+            if (write(file, block.data(), block.size()) != ssize_t(block.size())) {
+                std::perror("a file to map");
+                return 1;
+            }
+        }
+    }
     std::vector<pid_t> children;
     for (const Subject& subject : subjects) {
         const pid_t pid = fork();
@@ -139,8 +134,8 @@ int main(int argc, char** argv) {
         // Out of step with each other, so that no two wake at the same moment.
         std::this_thread::sleep_for(std::chrono::milliseconds(750 / (subjects.size() + 1)));
     }
+    close(file);
     std::this_thread::sleep_for(std::chrono::seconds(2));
-    unlink(file.c_str());
     std::vector<bench::ProcessSample> before;
     for (pid_t pid : children) {
         before.push_back(bench::sampleProcess(pid));

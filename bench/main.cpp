@@ -703,13 +703,7 @@ int runReferenceInjector() {
     timespec due{};
     clock_gettime(CLOCK_MONOTONIC, &due);
     for (;;) {
-        due.tv_nsec += 750 * msNs;
-        if (due.tv_nsec >= 1'000'000'000L) {
-            due.tv_nsec -= 1'000'000'000L;
-            ++due.tv_sec;
-        }
-        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr) == EINTR) {
-        }
+        sleepToNextDeadline(due, 750 * msNs);
         XTestFakeKeyEvent(display, numLock, True, CurrentTime);
         XTestFakeKeyEvent(display, numLock, False, CurrentTime);
         XSync(display, False);
