@@ -31,6 +31,7 @@
 
 #include "../Form.h"
 #include "../Peers.h"
+#include "../RuntimeError.h"
 #include "../x11/Connection.h"
 #include "../x11/KeyEvents.h"
 #include "Widgets.h"
@@ -186,9 +187,12 @@ class QtWindowSystem : public WindowSystem {
             QObject::connect(QAbstractEventDispatcher::instance(),
                              &QAbstractEventDispatcher::aboutToBlock,
                              [] { x11::Connection::flush(); });
+            watchOwnConnection();
         }
         watchEndSignals();
     }
+
+    ~QtWindowSystem() override { x11::Connection::watchSocket(nullptr, nullptr); }
 
     std::unique_ptr<WindowPeer> createWindow(const WindowDesign& design) override {
         return qt::createWindowPeer(design);
@@ -264,6 +268,18 @@ class QtWindowSystem : public WindowSystem {
     }
 
   private:
+    // A key press the server refuses is reported as soon as the server says so, not at the
+    // next press.
+    void watchOwnConnection() {
+        x11::Connection::watchSocket(
+            [this](int socket) {
+                connectionWatch_ = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Read);
+                QObject::connect(connectionWatch_.get(), &QSocketNotifier::activated,
+                                 [] { invokeHandler(x11::Connection::readPending); });
+            },
+            [this] { connectionWatch_.reset(); });
+    }
+
     // A signal handler may only write to a pipe; the event loop reads it and ends the program
     // the regular way.
     void watchEndSignals() {
@@ -295,6 +311,7 @@ class QtWindowSystem : public WindowSystem {
     KeyEventFilter keyEventFilter_;
     std::unique_ptr<QApplication> app_;
     std::unique_ptr<QSocketNotifier> signalNotifier_;
+    std::unique_ptr<QSocketNotifier> connectionWatch_;
     bool running_ = false;
     std::vector<std::pair<QEventLoop*, std::function<bool()>>> modalLoops_;
 };

@@ -1,11 +1,13 @@
 #include "Connection.h"
 
-#include <X11/extensions/XTest.h>
+#include <X11/Xmd.h>
+#include <X11/extensions/xtestproto.h>
 #include <X11/keysym.h>
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "../RuntimeError.h"
 
@@ -19,7 +21,11 @@ struct DisplayCloser {
 
 std::unique_ptr<Display, DisplayCloser> shared;
 std::optional<bool> xTest;
+int xTestOpcode = 0;
+bool pressRefused = false;
 bool unsent = false;
+std::function<void(int)> socketOpened;
+std::function<void()> socketClosing;
 ErrorTrap* innermostTrap = nullptr;
 int (*previousHandler)(Display*, XErrorEvent*) = nullptr;
 
@@ -30,6 +36,10 @@ int (*previousHandler)(Display*, XErrorEvent*) = nullptr;
 int countError(Display* display, XErrorEvent* error) {
     if (display != shared.get()) {
         return previousHandler ? previousHandler(display, error) : 0;
+    }
+    if (xTestOpcode != 0 && error->request_code == xTestOpcode &&
+        error->minor_code == X_XTestFakeInput) {
+        pressRefused = true;
     }
     ErrorTrap* trap = innermostTrap;
     if (trap && error->serial >= trap->firstSerial_) {
@@ -55,6 +65,9 @@ Display* Connection::display() {
         xTest.reset();
         hasXTest();
         numLockKeyCode();
+        if (socketOpened) {
+            socketOpened(ConnectionNumber(shared.get()));
+        }
     }
     return shared.get();
 }
@@ -68,8 +81,11 @@ unsigned Connection::numLockKeyCode() {
 // XTest is asked for once per connection: the question is a round trip to the server.
 bool Connection::hasXTest() {
     if (!xTest) {
-        int event = 0, error = 0, major = 0, minor = 0;
-        xTest = XTestQueryExtension(display(), &event, &error, &major, &minor) != False;
+        int event = 0, error = 0;
+        xTest = XQueryExtension(display(), "XTEST", &xTestOpcode, &event, &error) != False;
+        if (!*xTest) {
+            xTestOpcode = 0;
+        }
     }
     return *xTest;
 }
@@ -85,9 +101,50 @@ void Connection::flush() {
     unsent = false;
 }
 
+void Connection::send() {
+    if (shared) {
+        XFlush(shared.get());
+    }
+    unsent = false;
+}
+
+void Connection::readPending() {
+    Display* open = shared.get();
+    if (!open) {
+        return;
+    }
+    XEventsQueued(open, QueuedAfterReading);
+    // Events nobody selected: a keyboard map change, which Xlib must hear of to keep finding
+    // the Num Lock key.
+    while (XEventsQueued(open, QueuedAlready) > 0) {
+        XEvent event;
+        XNextEvent(open, &event);
+        if (event.type == MappingNotify) {
+            XRefreshKeyboardMapping(&event.xmapping);
+        }
+    }
+    if (pressRefused) {
+        pressRefused = false;
+        throw RuntimeError(5, "The X server refused the Num Lock key press.");
+    }
+}
+
+void Connection::watchSocket(std::function<void(int)> opened, std::function<void()> closing) {
+    socketOpened = std::move(opened);
+    socketClosing = std::move(closing);
+    if (shared && socketOpened) {
+        socketOpened(ConnectionNumber(shared.get()));
+    }
+}
+
 void Connection::close() {
+    if (shared && socketClosing) {
+        socketClosing();
+    }
     shared.reset();
     xTest.reset();
+    xTestOpcode = 0;
+    pressRefused = false;
     unsent = false;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
 // The program's own connection to the X server, shared by the key pulse, the stacking requests
-// and the pictures the server draws. Errors from its requests never end the program: a request
-// that must know whether the server took it runs inside an ErrorTrap; any other error is
-// dropped.
+// and the pictures the server draws. A request that must know whether the server took it runs
+// inside an ErrorTrap. The key pulse does not wait for the server: a key press the server
+// refuses comes back later as an error, which readPending() reports. Any other error is dropped.
 
 #include <X11/Xlib.h>
+
+#include <functional>
 
 namespace toolkit::x11 {
 
@@ -21,6 +23,16 @@ class Connection {
     // with nothing to send.
     static void flushLater();
     static void flush();
+    // Sends the output buffer now.
+    static void send();
+    // Takes in whatever the server has sent so far, without waiting for more. Throws
+    // RuntimeError, once, when the server has refused a key press since the last call.
+    static void readPending();
+    // Once the connection is open, the server sends nothing unasked but the errors of requests
+    // that wait for no answer and news of keyboard map changes, so a watcher of its socket
+    // wakes only for those. opened is called with the socket when the connection opens (at
+    // once when it is open already), closing before it closes.
+    static void watchSocket(std::function<void(int socket)> opened, std::function<void()> closing);
     // Ends the connection, while the server is still there to hear it; a later use opens a new one.
     static void close();
 };

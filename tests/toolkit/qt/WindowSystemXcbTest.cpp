@@ -1,5 +1,6 @@
-// The Qt window system on a real X server, typing into a widget while Num Lock flips under it:
-// the widgets' connection no longer hears of modifier changes, so each key has to bring its own.
+// The Qt window system on a real X server: typing into a widget while Num Lock flips under it
+// (the widgets' connection no longer hears of modifier changes, so each key has to bring its
+// own), and a key press the server refuses, reported as soon as the server says so.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -12,10 +13,12 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "tests/desktop/DesktopSession.h"
 #include "toolkit/Desktop.h"
 #include "toolkit/Peers.h"
+#include "toolkit/RuntimeError.h"
 #include "toolkit/x11/Connection.h"
 #include "toolkit/x11/XcbXkb.h"
 
@@ -81,6 +84,12 @@ class XcbKeys : public ::testing::Test {
         press(sym, false);
     }
 
+    // The pulse does not wait for the server; the typist's next key must come after it.
+    static void pulse(toolkit::Desktop& desktop) {
+        desktop.pressAndRelease(toolkit::Key::NumLock);
+        toolkit::x11::ErrorTrap(toolkit::x11::Connection::display()).failed();
+    }
+
     static void runEventsFor(std::chrono::milliseconds duration) {
         const auto end = std::chrono::steady_clock::now() + duration;
         while (std::chrono::steady_clock::now() < end) {
@@ -108,9 +117,9 @@ TEST_F(XcbKeys, TypedTextFollowsShiftCapsLockAndTheNumLockThePulseFlips) {
     tap(XK_a);
     press(XK_Shift_L, false);
     tap(XK_b);
-    desktop->pressAndRelease(toolkit::Key::NumLock);  // on: the keypad's 1 types "1"
+    pulse(*desktop);  // on: the keypad's 1 types "1"
     tap(XK_KP_1);
-    desktop->pressAndRelease(toolkit::Key::NumLock);  // off: it is End, which types nothing
+    pulse(*desktop);  // off: it is End, which types nothing
     tap(XK_KP_1);
     tap(XK_Caps_Lock);
     tap(XK_c);
@@ -126,6 +135,23 @@ TEST_F(XcbKeys, TypedTextFollowsShiftCapsLockAndTheNumLockThePulseFlips) {
     runEventsFor(100ms);
     EXPECT_EQ(notifications.count, 0);
     qApp->removeNativeEventFilter(&notifications);
+}
+
+TEST_F(XcbKeys, ARefusedKeyPressIsReportedWithoutWaitingForTheNextPulse) {
+    std::vector<int> reported;
+    toolkit::setErrorReport(
+        [&](const toolkit::RuntimeError& error) { reported.push_back(error.number()); });
+    // What a refused pulse leaves behind: its request sent, the answer still to come.
+    XTestFakeKeyEvent(toolkit::x11::Connection::display(), 0, True, CurrentTime);
+    toolkit::x11::Connection::send();
+
+    const auto end = std::chrono::steady_clock::now() + 5s;
+    while (reported.empty() && std::chrono::steady_clock::now() < end) {
+        runEventsFor(20ms);
+    }
+    runEventsFor(100ms);
+    toolkit::setErrorReport(nullptr);
+    EXPECT_EQ(reported, std::vector<int>{5});
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
-// The X11 backend's own connection on a real X server: which errors a trap owns, pictures the
-// server draws by itself, telling Num Lock's key events apart, and keeping a connection from
-// hearing of every modifier change.
+// The X11 backend's own connection on a real X server: which errors a trap owns, a key pulse
+// that waits for no answer, pictures the server draws by itself, telling Num Lock's key events
+// apart, and keeping a connection from hearing of every modifier change.
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <xcb/xcb.h>
 
@@ -11,6 +12,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +21,8 @@
 #include <vector>
 
 #include "tests/desktop/DesktopSession.h"
+#include "toolkit/Desktop.h"
+#include "toolkit/RuntimeError.h"
 #include "toolkit/x11/Connection.h"
 #include "toolkit/x11/KeyEvents.h"
 #include "toolkit/x11/ServerPicture.h"
@@ -142,6 +146,139 @@ TEST_F(X11Backend, TrapCountsTheErrorsOfItsOwnRequestsOnly) {
         XNoOp(display);
         EXPECT_FALSE(outer.failed()) << "the inner trap's error counted for the outer one";
     }
+}
+
+// The key pulse and what comes back of it: nothing when the server takes the press, an error
+// when it refuses one.
+class KeyPulse : public X11Backend {
+  protected:
+    void SetUp() override {
+        X11Backend::SetUp();
+        Connection::watchSocket([this](int socket) { socket_ = socket; }, [this] { socket_ = -1; });
+        Connection::display();
+        ASSERT_GE(socket_, 0);
+    }
+
+    void TearDown() override {
+        Connection::watchSocket(nullptr, nullptr);
+        XkbLockModifiers(other_, XkbUseCoreKbd, numLockMask(), 0);
+        XSync(other_, False);
+        X11Backend::TearDown();
+    }
+
+    bool readable(std::chrono::milliseconds wait) const {
+        pollfd watched{socket_, POLLIN, 0};
+        return poll(&watched, 1, static_cast<int>(wait.count())) == 1;
+    }
+
+    unsigned numLockMask() const { return XkbKeysymToModifiers(other_, XK_Num_Lock); }
+
+    bool numLockOn() const {
+        XkbStateRec state{};
+        XkbGetState(other_, XkbUseCoreKbd, &state);
+        return (state.locked_mods & numLockMask()) != 0;
+    }
+
+    bool numLockBecomes(bool on) const {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (numLockOn() != on) {
+            if (std::chrono::steady_clock::now() > end) {
+                return false;
+            }
+            poll(nullptr, 0, 5);
+        }
+        return true;
+    }
+
+    // Reads what arrives for up to five seconds; the number of the first error reported, or 0.
+    int reportedWithin5s() const {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < end) {
+            try {
+                Connection::readPending();
+            } catch (const toolkit::RuntimeError& error) {
+                return error.number();
+            }
+            readable(std::chrono::milliseconds(50));
+        }
+        return 0;
+    }
+
+    int socket_ = -1;
+};
+
+TEST_F(KeyPulse, EachPressFlipsNumLockAndTheServerSendsNothingBack) {
+    ASSERT_NE(numLockMask(), 0u);
+    const auto desktop = toolkit::createDesktop();
+    const bool before = numLockOn();
+    desktop->pressAndRelease(toolkit::Key::NumLock);
+    EXPECT_TRUE(numLockBecomes(!before));
+    desktop->pressAndRelease(toolkit::Key::NumLock);
+    EXPECT_TRUE(numLockBecomes(before));
+    EXPECT_FALSE(readable(std::chrono::milliseconds(200)))
+        << "the server answered presses nobody waits for; a watcher would wake for each";
+}
+
+TEST_F(KeyPulse, ARefusedPressIsReportedOnceAndOtherErrorsNotAtAll) {
+    Display* display = Connection::display();
+    const Window gone =
+        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+    XDestroyWindow(display, gone);
+    XMapWindow(display, gone);
+    ErrorTrap(display).failed();  // the map's error has come in by now
+    EXPECT_NO_THROW(Connection::readPending()) << "an error of a request that is not a key press";
+
+    // The error may come in as soon as the request has gone out, while Xlib still reads.
+    XTestFakeKeyEvent(display, 0, True, CurrentTime);  // no key has the code 0
+    Connection::send();
+    EXPECT_EQ(reportedWithin5s(), 5);
+    EXPECT_NO_THROW(Connection::readPending());
+    EXPECT_FALSE(readable(std::chrono::milliseconds(0)));
+}
+
+TEST_F(KeyPulse, TheWatcherFollowsTheConnectionThroughAReopening) {
+    Connection::close();
+    EXPECT_EQ(socket_, -1);
+    Connection::display();
+    EXPECT_GE(socket_, 0);
+    // The new connection still tells the server's refusals from its other errors.
+    XTestFakeKeyEvent(Connection::display(), 0, True, CurrentTime);
+    Connection::send();
+    EXPECT_EQ(reportedWithin5s(), 5);
+}
+
+TEST_F(KeyPulse, AKeyboardMapChangeIsTakenIn) {
+    int first = 0, last = 0;
+    XDisplayKeycodes(other_, &first, &last);
+    int spare = 0;
+    for (int code = last; code >= first && spare == 0; --code) {
+        int perCode = 0;
+        KeySym* symbols = XGetKeyboardMapping(other_, static_cast<KeyCode>(code), 1, &perCode);
+        bool empty = true;
+        for (int i = 0; i < perCode; ++i) {
+            empty = empty && symbols[i] == NoSymbol;
+        }
+        XFree(symbols);
+        spare = empty ? code : 0;
+    }
+    ASSERT_NE(spare, 0) << "no key without symbols";
+    constexpr KeySym unused = XK_F35;
+    Display* display = Connection::display();
+    ASSERT_EQ(XKeysymToKeycode(display, unused), 0);
+
+    KeySym symbol = unused;
+    XChangeKeyboardMapping(other_, spare, 1, &symbol, 1);
+    XSync(other_, False);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (XKeysymToKeycode(display, unused) == 0 && std::chrono::steady_clock::now() < end) {
+        readable(std::chrono::milliseconds(50));
+        Connection::readPending();
+    }
+    EXPECT_EQ(XKeysymToKeycode(display, unused), spare);
+
+    symbol = NoSymbol;
+    XChangeKeyboardMapping(other_, spare, 1, &symbol, 1);
+    XSync(other_, False);
 }
 
 TEST_F(X11Backend, PictureShowsPixelForPixelAndHidesToItsColourWithoutExposingTheParent) {
