@@ -192,7 +192,10 @@ class QtWindowSystem : public WindowSystem {
         watchEndSignals();
     }
 
-    ~QtWindowSystem() override { x11::Connection::watchSocket(nullptr, nullptr); }
+    ~QtWindowSystem() override {
+        x11::Connection::watchSocket(nullptr, nullptr);
+        x11::Connection::setFocusQuery(nullptr);
+    }
 
     std::unique_ptr<WindowPeer> createWindow(const WindowDesign& design) override {
         return qt::createWindowPeer(design);
@@ -269,7 +272,7 @@ class QtWindowSystem : public WindowSystem {
 
   private:
     // A key press the server refuses is reported as soon as the server says so, not at the
-    // next press.
+    // next press; and the pulse hears whether its keys come back to us.
     void watchOwnConnection() {
         x11::Connection::watchSocket(
             [this](int socket) {
@@ -278,6 +281,7 @@ class QtWindowSystem : public WindowSystem {
                                  [] { invokeHandler(x11::Connection::readPending); });
             },
             [this] { connectionWatch_.reset(); });
+        x11::Connection::setFocusQuery([] { return QGuiApplication::focusWindow() != nullptr; });
     }
 
     // A signal handler may only write to a pipe; the event loop reads it and ends the program

@@ -26,6 +26,7 @@ bool pressRefused = false;
 bool unsent = false;
 std::function<void(int)> socketOpened;
 std::function<void()> socketClosing;
+std::function<bool()> focusQuery;
 ErrorTrap* innermostTrap = nullptr;
 int (*previousHandler)(Display*, XErrorEvent*) = nullptr;
 
@@ -106,6 +107,21 @@ void Connection::send() {
         XFlush(shared.get());
     }
     unsent = false;
+}
+
+void Connection::roundTrip() {
+    if (shared) {
+        XSync(shared.get(), False);
+    }
+    unsent = false;
+}
+
+void Connection::setFocusQuery(std::function<bool()> programHasFocus) {
+    focusQuery = std::move(programHasFocus);
+}
+
+bool Connection::programHasFocus() {
+    return focusQuery && focusQuery();
 }
 
 void Connection::readPending() {

@@ -28,6 +28,12 @@ class Connection {
     // Takes in whatever the server has sent so far, without waiting for more. Throws
     // RuntimeError, once, when the server has refused a key press since the last call.
     static void readPending();
+    // Sends the output buffer and waits until the server has carried out every request.
+    static void roundTrip();
+    // Whether one of the program's windows has the keyboard focus, and so gets back every key
+    // the program presses. The window system answers; without one, no window has it.
+    static void setFocusQuery(std::function<bool()> programHasFocus);
+    static bool programHasFocus();
     // Once the connection is open, the server sends nothing unasked but the errors of requests
     // that wait for no answer and news of keyboard map changes, so a watcher of its socket
     // wakes only for those. opened is called with the socket when the connection opens (at

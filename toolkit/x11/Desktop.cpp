@@ -1,7 +1,7 @@
 // Desktop services on X11.
 //
-// Implemented: the key pulse through the XTest extension (press and release, sent at once
-// without waiting for the server); the foreground window from the root
+// Implemented: the key pulse through the XTest extension (press and release; the server is
+// waited for only when our own window will get them back); the foreground window from the root
 // window's _NET_ACTIVE_WINDOW; the topmost band as EWMH _NET_WM_STATE_ABOVE requests to the
 // window manager, raising a window that enters it, without moving, resizing, mapping or
 // activating anything; no taskbar or pager entry for our tool windows.
@@ -42,10 +42,15 @@ class X11Desktop : public Desktop {
         if (!sent) {
             throw RuntimeError(5, "The X server refused the Num Lock key press.");
         }
-        // No round trip: waiting for the server's answer would cost the program a wake-up
-        // every pulse. A refusal arrives as an error, reported by the socket's watcher or by
-        // the next press.
-        Connection::send();
+        if (Connection::programHasFocus()) {
+            // The press and release come back to our window as key events. Waiting for the
+            // server lets them arrive while the program is awake, instead of waking it again.
+            Connection::roundTrip();
+        } else {
+            // Waiting would cost a wake-up each pulse. A refusal arrives later as an error,
+            // which the socket's watcher or the next press reports.
+            Connection::send();
+        }
         Connection::readPending();
     }
 

@@ -111,6 +111,7 @@ TEST_F(XcbKeys, TypedTextFollowsShiftCapsLockAndTheNumLockThePulseFlips) {
     edit.show();
     edit.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&edit, 5000));
+    EXPECT_TRUE(toolkit::x11::Connection::programHasFocus()) << "the pulse's keys come back to us";
     auto desktop = toolkit::createDesktop();
 
     press(XK_Shift_L, true);

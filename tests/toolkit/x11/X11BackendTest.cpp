@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <memory>
 #include <vector>
 
@@ -217,6 +218,30 @@ TEST_F(KeyPulse, EachPressFlipsNumLockAndTheServerSendsNothingBack) {
     EXPECT_TRUE(numLockBecomes(before));
     EXPECT_FALSE(readable(std::chrono::milliseconds(200)))
         << "the server answered presses nobody waits for; a watcher would wake for each";
+}
+
+// While another client holds the server, a press the pulse waits for cannot be carried out.
+TEST_F(KeyPulse, ThePressIsWaitedForOnlyWhenItComesBackToOurWindow) {
+    const auto desktop = toolkit::createDesktop();
+    const auto pressWhileServerHeld = [&](bool focused) {
+        Connection::setFocusQuery([focused] { return focused; });
+        XGrabServer(other_);
+        XSync(other_, False);
+        auto pressed = std::async(std::launch::async,
+                                  [&] { desktop->pressAndRelease(toolkit::Key::NumLock); });
+        const bool returnedWhileHeld =
+            pressed.wait_for(std::chrono::milliseconds(300)) == std::future_status::ready;
+        XUngrabServer(other_);
+        XSync(other_, False);
+        pressed.get();
+        Connection::setFocusQuery(nullptr);
+        return returnedWhileHeld;
+    };
+    const bool before = numLockOn();
+    EXPECT_TRUE(pressWhileServerHeld(false));
+    EXPECT_TRUE(numLockBecomes(!before));
+    EXPECT_FALSE(pressWhileServerHeld(true));
+    EXPECT_EQ(numLockOn(), before) << "carried out by the time the press returned";
 }
 
 TEST_F(KeyPulse, ARefusedPressIsReportedOnceAndOtherErrorsNotAtAll) {
