@@ -80,6 +80,8 @@ std::string shortName(const std::string& id) {
         return "repeat";
     if (id == "reference")
         return "ref";
+    if (id == "program-behind")
+        return "behind";
     return id;
 }
 
@@ -148,6 +150,10 @@ void jsonDistribution(std::ostream& out, const char* name, const Distribution& d
 
 }  // namespace
 
+bool isProgram(const SubjectResult& subject) {
+    return subject.id == "program" || subject.id == "program-behind";
+}
+
 void printTable(std::ostream& out, const RunResult& run) {
     const auto& subjects = run.subjects;
     const SubjectResult* program = nullptr;
@@ -177,7 +183,7 @@ void printTable(std::ostream& out, const RunResult& run) {
         out << std::left << std::setw(nameWidth) << row.name << std::right;
         for (const auto& s : subjects) {
             std::string cell;
-            if (row.programOnly && s.id != "program") {
+            if (row.programOnly && !isProgram(s)) {
                 cell = "";
             } else if (!row.value) {
                 cell = number(s.pulse.intervalServer.min, 0) + ".." +
@@ -275,7 +281,7 @@ void writeJson(std::ostream& out, const RunResult& run) {
             << ", \"cpu_pulsing_percent\": " << jsonNumber(s.cpuPulsingPercent)
             << ", \"cpu_total_ms\": " << jsonNumber(s.cpuTotalMs)
             << ", \"cpu_total_percent\": " << jsonNumber(s.cpuTotalPercent);
-        if (s.id == "program") {
+        if (isProgram(s)) {
             out << ",\n     \"launch_to_mapped_ms\": " << jsonNumber(s.launchToMappedMs)
                 << ", \"launch_to_first_press_ms\": " << jsonNumber(s.launchToFirstPressMs)
                 << ", \"rss_start_kib\": " << jsonNumber(s.rssStartKiB)
@@ -326,6 +332,8 @@ namespace {
 const char* colour(const std::string& id) {
     if (id == "program")
         return "#c8102e";
+    if (id == "program-behind")
+        return "#e07b00";
     if (id == "shell-loop")
         return "#1f6fb4";
     if (id == "xdotool-repeat")
@@ -445,7 +453,7 @@ std::vector<std::string> missingFigures(const RunResult& run) {
     std::vector<std::string> missing;
     for (const auto& s : run.subjects) {
         for (const Row& row : rows()) {
-            if (!row.value || (row.programOnly && s.id != "program")) {
+            if (!row.value || (row.programOnly && !isProgram(s))) {
                 continue;
             }
             if (!std::isfinite(row.value(s))) {

@@ -11,8 +11,12 @@
 namespace bench {
 
 // One subject that pulses Num Lock, measured for the same time as the others.
+struct SubjectResult;
+// The program itself, in front or behind another window (not a baseline).
+bool isProgram(const SubjectResult& subject);
+
 struct SubjectResult {
-    std::string id;       // program, shell-loop, xdotool-repeat, reference
+    std::string id;       // program, program-behind, shell-loop, xdotool-repeat, reference
     std::string label;    // column heading
     std::string command;  // what was run
     double windowSeconds = 0;

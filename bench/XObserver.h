@@ -56,6 +56,9 @@ class Observer {
     bool numLockOn();
     unsigned long idleMs();
     void sampleIdle();
+    // A window of the observer's own in front of every other, with the keyboard focus, as the
+    // window being worked in would have; reset() closes it.
+    void openWindowInFront();
     // A subject that ended between a press and its release leaves the key down, and the next
     // subject's first press would then not count; this releases it.
     void releaseNumLockIfDown();
@@ -87,6 +90,7 @@ class Observer {
     std::string windowName_;
     std::set<Window> known_;
     Window target_ = None;
+    Window front_ = None;
     std::optional<long long> mappedAtNs_;
     bool firstPressSeen_ = false;
 };

@@ -78,8 +78,8 @@ struct Options {
     std::string commandLine;
 };
 
-const std::set<std::string> allModes = {"program", "shell-loop", "xdotool-repeat", "reference",
-                                        "stopped"};
+const std::set<std::string> allModes = {"program",        "program-behind", "shell-loop",
+                                        "xdotool-repeat", "reference",      "stopped"};
 
 [[noreturn]] void usage(const std::string& problem) {
     if (!problem.empty()) {
@@ -88,8 +88,8 @@ const std::set<std::string> allModes = {"program", "shell-loop", "xdotool-repeat
     std::cerr << "usage: pulseward_bench [--program PATH] [--seconds N] [--idle-seconds N]\n"
                  "                       [--json FILE] [--svg FILE] [--events FILE] [--smoke]\n"
                  "                       [--no-warm-up] [--keep]\n"
-                 "                       [--only program,shell-loop,xdotool-repeat,reference,"
-                 "stopped]\n";
+                 "                       [--only program,program-behind,shell-loop,xdotool-repeat,"
+                 "reference,stopped]\n";
     std::exit(2);
 }
 
@@ -233,6 +233,8 @@ struct SubjectSetup {
     std::string command;
     SpawnOptions spawn;
     bool isProgram = false;
+    // Once its window is mapped, another window takes the front and the keyboard focus.
+    bool behindAnotherWindow = false;
     // Whether /proc/<pid>/schedstat of its own threads holds all its work (false for a shell
     // whose work is done by its children, which wait4 counts once they are reaped).
     bool selfContained = true;
@@ -293,6 +295,9 @@ SubjectResult measure(Observer& observer, const Options& options, const SubjectS
         if (now >= nextIdle) {
             observer.sampleIdle();
             nextIdle = std::max(nextIdle + idleSampleNs, now + idleSampleNs / 2);
+        }
+        if (setup.behindAnotherWindow && observer.mappedAtNs()) {
+            observer.openWindowInFront();
         }
         if (setup.isProgram && now >= nextRss) {
             rssMax = std::max(rssMax, residentKiB(first.pid));
@@ -515,6 +520,12 @@ void printTargets(std::ostream& out, const RunResult& run) {
         line(p->launchToMappedMs < 250, "launch to mapped window under 250 ms",
              fmt(p->launchToMappedMs, 1) + " ms");
     }
+    for (const auto& s : run.subjects) {
+        if (s.id == "program-behind") {
+            line(s.cpuPulsingPercent <= 0.05, "behind another window: CPU while pulsing <= 0.05 %",
+                 fmt(s.cpuPulsingPercent, 4) + " %");
+        }
+    }
     if (run.haveStopped) {
         out << "  (stopped) wake-ups " << fmt(run.stopped.wakeupsPerSecond, 2) << " /s, CPU "
             << fmt(run.stopped.cpuPercent, 5) << " %, presses " << run.stopped.presses << "\n";
@@ -569,6 +580,17 @@ int runBenchmark(const Options& options) {
             s.spawn.argv = {run.program};
             s.spawn.setEnv["XDG_CONFIG_HOME"] = freshConfig(work, "program", "");
             s.isProgram = true;
+            setups.push_back(s);
+        }
+        if (options.only.count("program-behind")) {
+            // Where the program mostly is while it pulses: behind the window being worked in,
+            // which gets the key presses instead of the program.
+            SubjectSetup s{"program-behind", "program, behind", run.program,
+                           baseSpawn("program-behind")};
+            s.spawn.argv = {run.program};
+            s.spawn.setEnv["XDG_CONFIG_HOME"] = freshConfig(work, "program-behind", "");
+            s.isProgram = true;
+            s.behindAnotherWindow = true;
             setups.push_back(s);
         }
         if (options.only.count("shell-loop")) {
