@@ -184,9 +184,14 @@ class QtWindowSystem : public WindowSystem {
             keyEventFilter_.keysCarryState =
                 x11App && x11::hearGroupChangesOnly(x11App->connection());
             // Our own X connection's requests go out at the latest before the program waits.
+            // Xlib reads while it flushes, so a refusal may come in with it.
             QObject::connect(QAbstractEventDispatcher::instance(),
-                             &QAbstractEventDispatcher::aboutToBlock,
-                             [] { x11::Connection::flush(); });
+                             &QAbstractEventDispatcher::aboutToBlock, [] {
+                                 x11::Connection::flush();
+                                 if (x11::Connection::refusalTakenIn()) {
+                                     invokeHandler(x11::Connection::readPending);
+                                 }
+                             });
             watchOwnConnection();
         }
         watchEndSignals();

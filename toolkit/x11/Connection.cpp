@@ -145,6 +145,10 @@ void Connection::readPending() {
     }
 }
 
+bool Connection::refusalTakenIn() {
+    return pressRefused;
+}
+
 void Connection::watchSocket(std::function<void(int)> opened, std::function<void()> closing) {
     socketOpened = std::move(opened);
     socketClosing = std::move(closing);

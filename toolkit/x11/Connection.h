@@ -2,8 +2,9 @@
 
 // The program's own connection to the X server, shared by the key pulse, the stacking requests
 // and the pictures the server draws. A request that must know whether the server took it runs
-// inside an ErrorTrap. The key pulse does not wait for the server: a key press the server
-// refuses comes back later as an error, which readPending() reports. Any other error is dropped.
+// inside an ErrorTrap. The key pulse mostly does not wait for the server: a key press the
+// server refuses then comes back later as an error, which readPending() reports. Any other
+// error is dropped.
 
 #include <X11/Xlib.h>
 
@@ -28,6 +29,9 @@ class Connection {
     // Takes in whatever the server has sent so far, without waiting for more. Throws
     // RuntimeError, once, when the server has refused a key press since the last call.
     static void readPending();
+    // Whether a refusal has been taken in, by a flush or a round trip, that readPending() has
+    // yet to report: the socket no longer shows it.
+    static bool refusalTakenIn();
     // Sends the output buffer and waits until the server has carried out every request.
     static void roundTrip();
     // Whether one of the program's windows has the keyboard focus, and so gets back every key
