@@ -184,13 +184,14 @@ class QtWindowSystem : public WindowSystem {
             keyEventFilter_.keysCarryState =
                 x11App && x11::hearGroupChangesOnly(x11App->connection());
             // Our own X connection's requests go out at the latest before the program waits.
-            // Xlib reads while it flushes, so a refusal may come in with it.
+            // Xlib reads while it flushes, so a refusal may come in with it and leave nothing on
+            // the socket for its watcher.
             QObject::connect(QAbstractEventDispatcher::instance(),
                              &QAbstractEventDispatcher::aboutToBlock, [] {
-                                 x11::Connection::flush();
-                                 if (x11::Connection::refusalTakenIn()) {
-                                     invokeHandler(x11::Connection::readPending);
-                                 }
+                                 invokeHandler([] {
+                                     x11::Connection::flush();
+                                     x11::Connection::reportReadErrors();
+                                 });
                              });
             watchOwnConnection();
         }

@@ -96,10 +96,9 @@ void Connection::flushLater() {
 }
 
 void Connection::flush() {
-    if (unsent && shared) {
-        XFlush(shared.get());
+    if (unsent) {
+        send();
     }
-    unsent = false;
 }
 
 void Connection::send() {
@@ -125,11 +124,17 @@ bool Connection::programHasFocus() {
 }
 
 void Connection::readPending() {
+    if (shared) {
+        XEventsQueued(shared.get(), QueuedAfterReading);
+    }
+    reportReadErrors();
+}
+
+void Connection::reportReadErrors() {
     Display* open = shared.get();
     if (!open) {
         return;
     }
-    XEventsQueued(open, QueuedAfterReading);
     // Events nobody selected: a keyboard map change, which Xlib must hear of to keep finding
     // the Num Lock key.
     while (XEventsQueued(open, QueuedAlready) > 0) {
@@ -143,10 +148,6 @@ void Connection::readPending() {
         pressRefused = false;
         throw RuntimeError(5, "The X server refused the Num Lock key press.");
     }
-}
-
-bool Connection::refusalTakenIn() {
-    return pressRefused;
 }
 
 void Connection::watchSocket(std::function<void(int)> opened, std::function<void()> closing) {

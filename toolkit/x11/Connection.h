@@ -26,12 +26,11 @@ class Connection {
     static void flush();
     // Sends the output buffer now.
     static void send();
-    // Takes in whatever the server has sent so far, without waiting for more. Throws
-    // RuntimeError, once, when the server has refused a key press since the last call.
+    // Goes through what Xlib has read so far, which every flush and round trip does, without
+    // reading more. Throws RuntimeError, once, when the server has refused a key press.
+    static void reportReadErrors();
+    // Reads whatever the server has sent, without waiting for more, and reports it as above.
     static void readPending();
-    // Whether a refusal has been taken in, by a flush or a round trip, that readPending() has
-    // yet to report: the socket no longer shows it.
-    static bool refusalTakenIn();
     // Sends the output buffer and waits until the server has carried out every request.
     static void roundTrip();
     // Whether one of the program's windows has the keyboard focus, and so gets back every key

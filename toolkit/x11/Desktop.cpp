@@ -51,7 +51,7 @@ class X11Desktop : public Desktop {
             // which the socket's watcher or the next press reports.
             Connection::send();
         }
-        Connection::readPending();
+        Connection::reportReadErrors();
     }
 
     WindowHandle foregroundWindow() override {

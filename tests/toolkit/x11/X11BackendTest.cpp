@@ -261,6 +261,21 @@ TEST_F(KeyPulse, ARefusedPressIsReportedOnceAndOtherErrorsNotAtAll) {
     EXPECT_FALSE(readable(std::chrono::milliseconds(0)));
 }
 
+// Behind another window nothing watches the socket here: the next press reports it.
+TEST_F(KeyPulse, ARefusalNotYetReportedEndsTheNextPress) {
+    XTestFakeKeyEvent(Connection::display(), 0, True, CurrentTime);
+    Connection::send();
+    readable(std::chrono::seconds(2));  // unless the send took the error in already
+    const auto desktop = toolkit::createDesktop();
+    try {
+        desktop->pressAndRelease(toolkit::Key::NumLock);
+        ADD_FAILURE() << "the press went on as if nothing had been refused";
+    } catch (const toolkit::RuntimeError& error) {
+        EXPECT_EQ(error.number(), 5);
+    }
+    EXPECT_NO_THROW(Connection::readPending()) << "reported once";
+}
+
 TEST_F(KeyPulse, TheWatcherFollowsTheConnectionThroughAReopening) {
     Connection::close();
     EXPECT_EQ(socket_, -1);
