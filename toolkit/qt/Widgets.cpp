@@ -21,6 +21,7 @@
 
 #include "../Form.h"
 #include "../x11/ServerPicture.h"
+#include "TickWait.h"
 
 namespace toolkit::qt {
 
@@ -95,23 +96,29 @@ class PictureWidget : public LabelWidget {
   public:
     using LabelWidget::LabelWidget;
 
+    // A blink with the server's picture in place changes nothing Qt has to act on: the focus
+    // policy is a flag Qt reads when the focus moves.
     void setShown(bool shown) {
         shown_ = shown;
         if (!serverPicture_ || serverPicture_->parent() != window()->winId()) {
+            TickWait::qtChanged();
             serverPicture_ = createServerPicture();
         }
         if (!serverPicture_) {
+            TickWait::qtChanged();
             setVisible(shown);
             return;
         }
         serverPicture_->setShown(shown);
         setFocusPolicy(shown ? Qt::TabFocus : Qt::NoFocus);
         if (!shown && hasFocus()) {
+            TickWait::qtChanged();
             focusNextChild();
         }
     }
 
     void formColourChanged() {
+        TickWait::qtChanged();
         if (serverPicture_) {
             serverPicture_ = createServerPicture();
         }
@@ -186,12 +193,14 @@ class LineWidget : public QWidget {
 
 class ControlPeerImpl : public ControlPeer {
   public:
-    ControlPeerImpl(QWidget* widget, ActionSource* source) : widget_(widget), source_(source) {
+    ControlPeerImpl(QWidget* widget, ActionSource* source)
+        : widget_(widget), picture_(dynamic_cast<PictureWidget*>(widget)), source_(source) {
         if (source_) {
             source_->peer = this;
         }
     }
     ~ControlPeerImpl() override {
+        TickWait::qtChanged();
         if (widget_) {
             if (source_) {
                 source_->peer = nullptr;
@@ -202,14 +211,16 @@ class ControlPeerImpl : public ControlPeer {
     }
 
     void setVisible(bool visible) override {
-        if (auto* picture = dynamic_cast<PictureWidget*>(widget_.data())) {
-            picture->setShown(visible);
-        } else {
+        if (picture_) {
+            picture_->setShown(visible);
+        } else if (widget_) {
+            TickWait::qtChanged();
             widget_->setVisible(visible);
         }
     }
 
     void setCaption(std::string_view caption) override {
+        TickWait::qtChanged();
         if (auto* label = qobject_cast<QLabel*>(widget_.data())) {
             label->setText(toQString(caption));
         } else if (auto* button = qobject_cast<QAbstractButton*>(widget_.data())) {
@@ -218,6 +229,7 @@ class ControlPeerImpl : public ControlPeer {
     }
 
     void setValue(int value) override {
+        TickWait::qtChanged();
         if (auto* box = qobject_cast<QCheckBox*>(widget_.data())) {
             const QSignalBlocker blocker(box);
             box->setCheckState(value == 1   ? Qt::Checked
@@ -230,6 +242,7 @@ class ControlPeerImpl : public ControlPeer {
 
   private:
     QPointer<QWidget> widget_;
+    QPointer<PictureWidget> picture_;
     ActionSource* source_;
 };
 
@@ -264,6 +277,7 @@ class FormWidget : public QWidget {
 class WindowPeerImpl : public WindowPeer {
   public:
     explicit WindowPeerImpl(const WindowDesign& design) : widget_(new FormWidget) {
+        TickWait::qtChanged();
         widget_->peer = this;
         widget_->setWindowTitle(toQString(design.caption));
         if (!design.icon.empty()) {
@@ -273,6 +287,7 @@ class WindowPeerImpl : public WindowPeer {
     }
 
     ~WindowPeerImpl() override {
+        TickWait::qtChanged();
         if (widget_) {
             widget_->peer = nullptr;
             widget_->hide();
@@ -281,6 +296,7 @@ class WindowPeerImpl : public WindowPeer {
     }
 
     std::unique_ptr<ControlPeer> createControl(const ControlDescription& description) override {
+        TickWait::qtChanged();
         QWidget* widget = nullptr;
         ActionSource* source = nullptr;
         const QFont defaultFont = widget_->font();
@@ -368,6 +384,7 @@ class WindowPeerImpl : public WindowPeer {
     }
 
     void controlsCreated() override {
+        TickWait::qtChanged();
         std::sort(tabOrder_.begin(), tabOrder_.end(),
                   [](const auto& a, const auto& b) { return a.first < b.first; });
         QWidget* previous = nullptr;
@@ -385,10 +402,12 @@ class WindowPeerImpl : public WindowPeer {
     }
 
     void setCaption(std::string_view caption) override {
+        TickWait::qtChanged();
         widget_->setWindowTitle(toQString(caption));
     }
 
     void setBackColor(Colour colour) override {
+        TickWait::qtChanged();
         QPalette palette = widget_->palette();
         palette.setColor(QPalette::Window, toQColor(colour));
         widget_->setPalette(palette);
@@ -398,7 +417,10 @@ class WindowPeerImpl : public WindowPeer {
         }
     }
 
-    void moveFrame(int x, int y) override { widget_->move(x, y); }
+    void moveFrame(int x, int y) override {
+        TickWait::qtChanged();
+        widget_->move(x, y);
+    }
 
     void framePosition(int& x, int& y) const override {
         const QPoint position = widget_->pos();
@@ -406,7 +428,10 @@ class WindowPeerImpl : public WindowPeer {
         y = position.y();
     }
 
-    void resizeClient(int width, int height) override { widget_->resize(width, height); }
+    void resizeClient(int width, int height) override {
+        TickWait::qtChanged();
+        widget_->resize(width, height);
+    }
 
     void clientSize(int& width, int& height) const override {
         width = widget_->width();
@@ -421,19 +446,27 @@ class WindowPeerImpl : public WindowPeer {
     }
 
     void setWindowState(int state) override {
+        TickWait::qtChanged();
         widget_->setWindowState(state == vbMinimized   ? Qt::WindowMinimized
                                 : state == vbMaximized ? Qt::WindowMaximized
                                                        : Qt::WindowNoState);
     }
 
-    WindowHandle handle() override { return static_cast<WindowHandle>(widget_->winId()); }
+    WindowHandle handle() override {
+        if (!widget_->internalWinId()) {
+            TickWait::qtChanged();  // the native window is made now
+        }
+        return static_cast<WindowHandle>(widget_->winId());
+    }
 
     void show() override {
+        TickWait::qtChanged();
         widget_->show();
         widget_->activateWindow();
     }
 
     void setModalOwner(WindowPeer& owner) override {
+        TickWait::qtChanged();
         auto& ownerImpl = static_cast<WindowPeerImpl&>(owner);
         const QPoint position = widget_->pos();
         const QSize size = widget_->size();

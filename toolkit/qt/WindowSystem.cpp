@@ -5,7 +5,8 @@
 // dpi for twips, the user's decimal separator, message boxes. On a Wayland session Qt is asked for
 // its X11 platform (XWayland) unless the user chose a platform, since the key pulse and stacking go
 // through X11. On X11, Num Lock's key events are kept from the widgets, modifier changes do not
-// wake them, and our own X connection is flushed before the event loop waits.
+// wake them, and our own X connection is flushed before the event loop waits. With GLib's event
+// loop, ticks that come alone are handled without a round of Qt's loop (TickWait).
 
 #include <fcntl.h>
 #include <time.h>
@@ -34,6 +35,7 @@
 #include "../RuntimeError.h"
 #include "../x11/Connection.h"
 #include "../x11/KeyEvents.h"
+#include "TickWait.h"
 #include "Widgets.h"
 
 namespace toolkit {
@@ -53,6 +55,7 @@ class QtTimerPeer : public TimerPeer {
         if (fd_ >= 0) {
             notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
             QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { expired(); });
+            qt::TickWait::watch(fd_, [this] { expired(); });
             return;
         }
 #endif
@@ -65,6 +68,7 @@ class QtTimerPeer : public TimerPeer {
     ~QtTimerPeer() override {
         notifier_.reset();
         if (fd_ >= 0) {
+            qt::TickWait::unwatch(fd_);
             close(fd_);
         }
     }
@@ -183,18 +187,25 @@ class QtWindowSystem : public WindowSystem {
             auto* x11App = app_->nativeInterface<QNativeInterface::QX11Application>();
             keyEventFilter_.keysCarryState =
                 x11App && x11::hearGroupChangesOnly(x11App->connection());
-            // Our own X connection's requests go out at the latest before the program waits.
-            // Xlib reads while it flushes, so a refusal may come in with it and leave nothing on
-            // the socket for its watcher.
-            QObject::connect(QAbstractEventDispatcher::instance(),
-                             &QAbstractEventDispatcher::aboutToBlock, [] {
-                                 invokeHandler([] {
-                                     x11::Connection::flush();
-                                     x11::Connection::reportReadErrors();
-                                 });
-                             });
             watchOwnConnection();
         }
+        // Our own X connection's requests go out at the latest before the program waits.
+        // Xlib reads while it flushes, so a refusal may come in with it and leave nothing on
+        // the socket for its watcher.
+        const auto flushOwnConnection = [] {
+            invokeHandler([] {
+                x11::Connection::flush();
+                x11::Connection::reportReadErrors();
+            });
+        };
+        QObject::connect(QAbstractEventDispatcher::instance(),
+                         &QAbstractEventDispatcher::aboutToBlock,
+                         [flushOwnConnection, tickWait = qt::TickWait::available()] {
+                             flushOwnConnection();
+                             if (tickWait) {
+                                 qt::TickWait::waitBeforeQt(flushOwnConnection);
+                             }
+                         });
         watchEndSignals();
     }
 
@@ -204,6 +215,7 @@ class QtWindowSystem : public WindowSystem {
     }
 
     std::unique_ptr<WindowPeer> createWindow(const WindowDesign& design) override {
+        qt::TickWait::qtChanged();
         return qt::createWindowPeer(design);
     }
 
@@ -247,12 +259,14 @@ class QtWindowSystem : public WindowSystem {
     // Qt remembers an exit asked for outside exec() and then ends every later event loop at
     // once, modal ones included, so only a running main loop is asked to end.
     void quitEventLoop() override {
+        qt::TickWait::qtChanged();
         if (running_) {
             QCoreApplication::exit(0);
         }
     }
 
     void runModalLoop(const std::function<bool()>& stillOpen) override {
+        qt::TickWait::qtChanged();
         QEventLoop loop;
         modalLoops_.push_back({&loop, stillOpen});
         while (stillOpen()) {
@@ -262,6 +276,7 @@ class QtWindowSystem : public WindowSystem {
     }
 
     void modalStateChanged() override {
+        qt::TickWait::qtChanged();
         for (auto& [loop, stillOpen] : modalLoops_) {
             if (!stillOpen()) {
                 loop->quit();
@@ -270,6 +285,7 @@ class QtWindowSystem : public WindowSystem {
     }
 
     void messageBox(std::string_view title, std::string_view text, bool critical) override {
+        qt::TickWait::qtChanged();
         QMessageBox box(critical ? QMessageBox::Critical : QMessageBox::Warning,
                         QString::fromUtf8(title.data(), qsizetype(title.size())),
                         QString::fromUtf8(text.data(), qsizetype(text.size())), QMessageBox::Ok);
