@@ -1,5 +1,6 @@
 #include "Connection.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xmd.h>
 #include <X11/extensions/xtestproto.h>
 #include <X11/keysym.h>
@@ -22,6 +23,8 @@ struct DisplayCloser {
 std::unique_ptr<Display, DisplayCloser> shared;
 std::optional<bool> xTest;
 int xTestOpcode = 0;
+std::optional<unsigned> numLock;
+int xkbEventBase = -1;
 bool pressRefused = false;
 bool unsent = false;
 std::function<void(int)> socketOpened;
@@ -64,8 +67,18 @@ Display* Connection::display() {
         // Looked up now, while the program starts, so that the first pulse is as quick as
         // every later one.
         xTest.reset();
+        numLock.reset();
         hasXTest();
         numLockKeyCode();
+        // With XKB, Xlib takes the server's map news in itself and queues no MappingNotify;
+        // asked for, they come to us as XKB map notifications.
+        int opcode = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+        xkbEventBase = -1;
+        if (XkbQueryExtension(shared.get(), &opcode, &xkbEventBase, &error, &major, &minor)) {
+            XkbSelectEvents(shared.get(), XkbUseCoreKbd, XkbMapNotifyMask, XkbMapNotifyMask);
+        } else {
+            xkbEventBase = -1;
+        }
         if (socketOpened) {
             socketOpened(ConnectionNumber(shared.get()));
         }
@@ -73,9 +86,14 @@ Display* Connection::display() {
     return shared.get();
 }
 
+// Kept until the server reports a change of the keyboard map: the search goes through the
+// whole map Xlib keeps, pages of memory that each pulse would touch again.
 unsigned Connection::numLockKeyCode() {
-    // Xlib keeps the keyboard map; the lookup is a search in memory.
-    return XKeysymToKeycode(display(), XK_Num_Lock);
+    Display* open = display();
+    if (!numLock) {
+        numLock = XKeysymToKeycode(open, XK_Num_Lock);
+    }
+    return *numLock;
 }
 
 // An X server's extensions stay what they are for as long as a connection to it lasts, so
@@ -135,13 +153,15 @@ void Connection::reportReadErrors() {
     if (!open) {
         return;
     }
-    // Events nobody selected: a keyboard map change, which Xlib must hear of to keep finding
-    // the Num Lock key.
-    while (XEventsQueued(open, QueuedAlready) > 0) {
+    // Keyboard map changes, after which the Num Lock key is looked for again.
+    while (QLength(open) > 0) {
         XEvent event;
         XNextEvent(open, &event);
         if (event.type == MappingNotify) {
             XRefreshKeyboardMapping(&event.xmapping);
+            numLock.reset();
+        } else if (xkbEventBase >= 0 && event.type == xkbEventBase) {
+            numLock.reset();
         }
     }
     if (pressRefused) {
@@ -165,6 +185,8 @@ void Connection::close() {
     shared.reset();
     xTest.reset();
     xTestOpcode = 0;
+    numLock.reset();
+    xkbEventBase = -1;
     pressRefused = false;
     unsent = false;
 }
