@@ -1,5 +1,6 @@
 #include "Widgets.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
@@ -97,10 +98,11 @@ class PictureWidget : public LabelWidget {
     using LabelWidget::LabelWidget;
 
     // A blink with the server's picture in place changes nothing Qt has to act on: the focus
-    // policy is a flag Qt reads when the focus moves.
+    // policy is a flag Qt reads when the focus moves. It reads as little of Qt as it can, since
+    // each page touched at a pulse costs.
     void setShown(bool shown) {
         shown_ = shown;
-        if (!serverPicture_ || serverPicture_->parent() != window()->winId()) {
+        if (!serverPicture_) {
             TickWait::qtChanged();
             serverPicture_ = createServerPicture();
         }
@@ -111,7 +113,7 @@ class PictureWidget : public LabelWidget {
         }
         serverPicture_->setShown(shown);
         setFocusPolicy(shown ? Qt::TabFocus : Qt::NoFocus);
-        if (!shown && hasFocus()) {
+        if (!shown && QApplication::focusWidget() == this) {
             TickWait::qtChanged();
             focusNextChild();
         }
@@ -125,6 +127,8 @@ class PictureWidget : public LabelWidget {
     }
 
   protected:
+    // Qt also hides the form's widgets before it destroys the form's native window, so the
+    // picture never outlives the window it is in; the next blink makes it in the new one.
     void hideEvent(QHideEvent* event) override {
         if (!event->spontaneous()) {
             serverPicture_.reset();

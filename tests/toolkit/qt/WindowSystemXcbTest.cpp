@@ -1,6 +1,7 @@
 // The Qt window system on a real X server: typing into a widget while Num Lock flips under it
 // (the widgets' connection no longer hears of modifier changes, so each key has to bring its
-// own), and a key press the server refuses, reported as soon as the server says so.
+// own), a key press the server refuses, reported as soon as the server says so, and a picture
+// the server shows following its form into a new native window.
 
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -13,6 +14,8 @@
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
+#include <QWidget>
+#include <QWindow>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -20,8 +23,10 @@
 
 #include "tests/desktop/DesktopSession.h"
 #include "toolkit/Desktop.h"
+#include "toolkit/Form.h"
 #include "toolkit/Peers.h"
 #include "toolkit/RuntimeError.h"
+#include "toolkit/qt/Widgets.h"
 #include "toolkit/x11/Connection.h"
 #include "toolkit/x11/XcbXkb.h"
 
@@ -183,6 +188,58 @@ TEST_F(RefusedPress, IsReportedWhenTheFlushBeforeWaitingTakesItIn) {
     QTimer::singleShot(300ms, &loop, &QEventLoop::quit);
     loop.exec();
     EXPECT_EQ(reported, std::vector<int>{5});
+}
+
+// The heart a blink shows is a window of the server's inside the form's native window.
+class XcbPictures : public XcbKeys {
+  protected:
+    unsigned childWindows(toolkit::WindowHandle window) {
+        toolkit::x11::ErrorTrap(toolkit::x11::Connection::display()).failed();
+        Window root = 0, parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(typist_, static_cast<Window>(window), &root, &parent, &children, &count)) {
+            return 0;
+        }
+        if (children) {
+            XFree(children);
+        }
+        return count;
+    }
+};
+
+TEST_F(XcbPictures, AHeartFollowsItsFormIntoANewNativeWindow) {
+    toolkit::WindowDesign design;
+    design.caption = "hearts";
+    auto window = toolkit::qt::createWindowPeer(design);
+    toolkit::ControlDescription heart;
+    heart.kind = toolkit::ControlKind::PictureBox;
+    heart.name = "heart";
+    heart.rect = {10, 10, 28, 28};
+    heart.picture = "heart24.jpg";
+    auto picture = window->createControl(heart);
+    window->controlsCreated();
+    window->resizeClient(120, 60);
+    window->show();
+    QWidget* form = QWidget::find(static_cast<WId>(window->handle()));
+    ASSERT_NE(form, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form, 5000));
+
+    picture->setVisible(false);
+    picture->setVisible(true);
+    const toolkit::WindowHandle first = window->handle();
+    EXPECT_EQ(childWindows(first), 1u);
+
+    // Made again without hiding the form, as after a change of screen.
+    QWindow* native = form->windowHandle();
+    native->destroy();
+    native->create();
+    native->setVisible(true);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form, 5000));
+    const toolkit::WindowHandle second = window->handle();
+    ASSERT_NE(second, first) << "Qt kept the native window";
+    picture->setVisible(false);
+    EXPECT_EQ(childWindows(second), 1u) << "the heart stayed with the window that is gone";
 }
 
 }  // namespace
