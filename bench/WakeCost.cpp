@@ -1,9 +1,11 @@
-// What one wake-up costs on this machine, against the memory the sleeper has mapped in.
+// What one wake-up costs on this machine, against the memory the sleeper has mapped in and the
+// pages it reads after each wake-up.
 //
 // Each subject is a child that maps in some MiB, reads or writes every page of it once, and then
-// only sleeps to absolute deadlines 750 ms apart, as the pulse does: anonymous memory in pages of
-// 4 KiB, anonymous memory in huge pages (where the kernel gives them), or a file's pages. All
-// subjects run at once, started a little apart, so that they share the machine's moments; their
+// sleeps to absolute deadlines 750 ms apart, as the pulse does, reading one byte of a few of its
+// pages (spread over the whole) after each wake-up, or none: anonymous memory in pages of 4 KiB,
+// anonymous memory in huge pages (where the kernel gives them), or a file's pages. All subjects
+// run at once, started a little apart, so that they share the machine's moments; their
 // processor time comes from schedstat. See docs/benchmarks.md.
 
 #include <signal.h>
@@ -36,12 +38,13 @@ struct Subject {
     const char* label;
     Memory memory;
     std::size_t mebibytes;
+    std::size_t pagesRead;  // at each wake-up
 };
 
-void mapIn(const Subject& subject, int file) {
+const char* mapIn(const Subject& subject, int file) {
     const std::size_t bytes = subject.mebibytes << 20;
     if (bytes == 0) {
-        return;
+        return nullptr;
     }
     if (subject.memory == Memory::file) {
         void* pages = mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE, file, 0);
@@ -52,7 +55,7 @@ void mapIn(const Subject& subject, int file) {
         for (std::size_t at = 0; at < bytes; at += 4096) {
             sum = char(sum + static_cast<const char*>(pages)[at]);
         }
-        return;
+        return static_cast<const char*>(pages);
     }
     const std::size_t room = subject.memory == Memory::huge ? bytes + hugePage : bytes;
     void* pages = mmap(nullptr, room, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -65,15 +68,25 @@ void mapIn(const Subject& subject, int file) {
         madvise(reinterpret_cast<void*>(start), bytes, MADV_HUGEPAGE);
     }
     std::memset(reinterpret_cast<void*>(start), 1, bytes);
+    return reinterpret_cast<const char*>(start);
 }
 
 [[noreturn]] void sleeper(const Subject& subject, int file) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
-    mapIn(subject, file);
+    const volatile char* memory = mapIn(subject, file);
+    const std::size_t pages = (subject.mebibytes << 20) / 4096;
+    const std::size_t stride = subject.pagesRead ? pages / subject.pagesRead * 4096 : 0;
     timespec due{};
     clock_gettime(CLOCK_MONOTONIC, &due);
-    for (;;) {
+    volatile char sum = 0;
+    for (unsigned wake = 0;; ++wake) {
         bench::sleepToNextDeadline(due, periodNs);
+        // A different line of each page each time, so that no read finds its line in a cache
+        // only because the last wake-up left it there.
+        const std::size_t line = (wake % 64) * 64;
+        for (std::size_t page = 0; page < subject.pagesRead; ++page) {
+            sum = char(sum + memory[page * stride + line]);
+        }
     }
 }
 
@@ -88,9 +101,14 @@ long anonHugeKiB(pid_t pid) {
 int main(int argc, char** argv) {
     double seconds = 60;
     const std::vector<Subject> subjects = {
-        {"nothing", Memory::anonymous, 0},    {"anonymous", Memory::anonymous, 8},
-        {"anonymous", Memory::anonymous, 32}, {"anonymous, huge pages", Memory::huge, 32},
-        {"a file's pages", Memory::file, 32},
+        {"nothing", Memory::anonymous, 0, 0},
+        {"anonymous", Memory::anonymous, 8, 0},
+        {"anonymous", Memory::anonymous, 32, 0},
+        {"anonymous, huge pages", Memory::huge, 32, 0},
+        {"a file's pages", Memory::file, 32, 0},
+        {"anonymous", Memory::anonymous, 32, 64},
+        {"anonymous, huge pages", Memory::huge, 32, 64},
+        {"a file's pages", Memory::file, 32, 64},
     };
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
@@ -142,8 +160,8 @@ int main(int argc, char** argv) {
     }
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     std::printf("Sleepers waking every 750 ms for %.0f s, all at once\n", seconds);
-    std::printf("%-22s %6s %10s %10s %18s %16s\n", "mapped in", "MiB", "wake-ups", "CPU (ms)",
-                "per wake-up (us)", "huge pages (MiB)");
+    std::printf("%-22s %6s %11s %10s %10s %18s %16s\n", "mapped in", "MiB", "pages read",
+                "wake-ups", "CPU (ms)", "per wake-up (us)", "huge pages (MiB)");
     int status = 0;
     for (std::size_t i = 0; i < children.size(); ++i) {
         const bench::ProcessSample after = bench::sampleProcess(children[i]);
@@ -154,9 +172,9 @@ int main(int argc, char** argv) {
             status = 1;
             continue;
         }
-        std::printf("%-22s %6zu %10lld %10.3f %18.1f %16ld\n", subjects[i].label,
-                    subjects[i].mebibytes, wakeups, cpuMs, cpuMs * 1000 / double(wakeups),
-                    anonHugeKiB(children[i]) / 1024);
+        std::printf("%-22s %6zu %11zu %10lld %10.3f %18.1f %16ld\n", subjects[i].label,
+                    subjects[i].mebibytes, subjects[i].pagesRead, wakeups, cpuMs,
+                    cpuMs * 1000 / double(wakeups), anonHugeKiB(children[i]) / 1024);
     }
     for (pid_t pid : children) {
         kill(pid, SIGKILL);
