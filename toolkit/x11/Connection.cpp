@@ -72,12 +72,12 @@ Display* Connection::display() {
         numLockKeyCode();
         // With XKB, Xlib takes the server's map news in itself and queues no MappingNotify;
         // asked for, they come to us as XKB map notifications.
-        int opcode = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
-        xkbEventBase = -1;
-        if (XkbQueryExtension(shared.get(), &opcode, &xkbEventBase, &error, &major, &minor)) {
+        int opcode = 0, eventBase = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+        const bool xkb =
+            XkbQueryExtension(shared.get(), &opcode, &eventBase, &error, &major, &minor);
+        xkbEventBase = xkb ? eventBase : -1;
+        if (xkb) {
             XkbSelectEvents(shared.get(), XkbUseCoreKbd, XkbMapNotifyMask, XkbMapNotifyMask);
-        } else {
-            xkbEventBase = -1;
         }
         if (socketOpened) {
             socketOpened(ConnectionNumber(shared.get()));

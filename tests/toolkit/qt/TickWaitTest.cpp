@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tests/support/TestEnvironment.h"
+#include "tests/toolkit/FormFixtures.h"
 #include "toolkit/Form.h"
 #include "toolkit/Forms.h"
 #include "toolkit/Timer.h"
@@ -27,25 +28,17 @@ using testing_support::runEventsUntil;
 
 namespace {
 
-toolkit::WindowDesign design() {
-    toolkit::WindowDesign design;
-    design.caption = "ticks";
-    design.clientWidth = 1500;
-    design.clientHeight = 1500;
-    return design;
-}
-
 class TickForm : public toolkit::Form {
   public:
-    TickForm() : Form(design()) {}
+    TickForm() : Form(form_test::design("ticks")) {}
     toolkit::Timer first{*this, "first"};
     toolkit::Timer second{*this, "second"};
 };
 
-class TickWait : public testing::Test {
+class TickWait : public form_test::FormTest {
   protected:
     void SetUp() override {
-        testing_support::resetAll();
+        FormTest::SetUp();
         form.Show();
         runEventsFor(50ms);  // the window's own events first
         blocks = QObject::connect(QAbstractEventDispatcher::instance(),
@@ -53,7 +46,7 @@ class TickWait : public testing::Test {
     }
     void TearDown() override {
         QObject::disconnect(blocks);
-        testing_support::unloadAllForms();
+        FormTest::TearDown();
     }
 
     TickForm form;
@@ -70,27 +63,6 @@ TEST_F(TickWait, TicksThatLeaveQtAloneDoNotRunItsLoop) {
     ASSERT_GE(ticks, 15);
     // The loop waits once when runEventsFor starts it and once more for its own quit timer.
     EXPECT_LE(loopWaits, 4) << ticks << " ticks";
-}
-
-TEST_F(TickWait, TicksKeepTheirOrderAndCount) {
-    std::vector<std::string> order;
-    form.first.Tick = [&] {
-        order.push_back("first");
-        form.second.setEnabled(true);
-        form.first.setEnabled(false);
-    };
-    form.second.Tick = [&] {
-        order.push_back("second");
-        form.first.setEnabled(true);
-        form.second.setEnabled(false);
-    };
-    form.first.setInterval(20);
-    form.second.setInterval(20);
-    form.first.setEnabled(true);
-    ASSERT_TRUE(runEventsUntil([&] { return order.size() >= 8; }, 3s));
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        EXPECT_EQ(order[i], i % 2 == 0 ? "first" : "second") << "tick " << i;
-    }
 }
 
 // A tick that changed Qt's state (here, started a Qt timer, which posts Qt nothing) ends the
