@@ -403,7 +403,30 @@ void plot(std::ostream& out, const Panel& p, const SubjectResult& s, double offs
 }  // namespace
 
 void writeSvg(std::ostream& out, const RunResult& run) {
-    const double width = 960, height = 640;
+    // The legend goes on as many rows as it needs below the plots, each entry estimated at
+    // 6.1 px a character at 11 px.
+    struct LegendEntry {
+        std::string text;
+        double x;
+        int row;
+    };
+    std::vector<LegendEntry> legend;
+    {
+        double lx = 80;
+        int row = 0;
+        for (const auto& s : run.subjects) {
+            std::string text = s.label + " (median " + number(s.pulse.interval.median, 2) + " ms)";
+            const double entryWidth = 18 + 6.1 * static_cast<double>(text.size());
+            if (lx > 80 && lx + entryWidth > 900) {
+                lx = 80;
+                ++row;
+            }
+            legend.push_back({std::move(text), lx, row});
+            lx += entryWidth + 16;
+        }
+    }
+    const int legendRows = legend.empty() ? 1 : legend.back().row + 1;
+    const double width = 960, height = 640 + 16.0 * (legendRows - 1);
     double tMax = 1, lo = periodMs, hi = periodMs;
     for (const auto& s : run.subjects) {
         for (const auto& [t, v] : series(s)) {
@@ -437,14 +460,12 @@ void writeSvg(std::ostream& out, const RunResult& run) {
     }
     out << "<text x='" << zoom.x + zoom.w / 2 << "' y='" << zoom.y + zoom.h + 36
         << "' text-anchor='middle'>seconds after the first press</text>\n";
-    double lx = 80;
-    for (const auto& s : run.subjects) {
-        const std::string text =
-            s.label + " (median " + number(s.pulse.interval.median, 2) + " ms)";
-        out << "<rect x='" << lx << "' y='" << height - 24 << "' width='14' height='4' fill='"
-            << colour(s.id) << "'/><text x='" << lx + 18 << "' y='" << height - 18
-            << "' font-size='11'>" << text << "</text>\n";
-        lx += 18 + 6.1 * static_cast<double>(text.size()) + 16;
+    for (std::size_t i = 0; i < legend.size(); ++i) {
+        const LegendEntry& entry = legend[i];
+        const double y = 616 + 16.0 * entry.row;
+        out << "<rect x='" << entry.x << "' y='" << y << "' width='14' height='4' fill='"
+            << colour(run.subjects[i].id) << "'/><text x='" << entry.x + 18 << "' y='" << y + 6
+            << "' font-size='11'>" << entry.text << "</text>\n";
     }
     out << "</svg>\n";
 }
