@@ -107,7 +107,6 @@ class PictureWidget : public LabelWidget {
             serverPicture_ = createServerPicture();
         }
         if (!serverPicture_) {
-            TickWait::qtChanged();
             setVisible(shown);
             return;
         }
