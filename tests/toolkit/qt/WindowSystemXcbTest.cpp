@@ -153,8 +153,18 @@ class RefusedPress : public XcbKeys {
         XcbKeys::SetUp();
         toolkit::setErrorReport(
             [this](const toolkit::RuntimeError& error) { reported.push_back(error.number()); });
-        XTestFakeKeyEvent(toolkit::x11::Connection::display(), 0, True, CurrentTime);
+        // The server takes the press only once the typist lets it go, so the refusal cannot
+        // come in while the send still reads: it waits on the socket, for the watcher.
+        // Opened, and XTest looked up by its library, before the grab, which would stall them.
+        Display* display = toolkit::x11::Connection::display();
+        XTestGrabControl(display, False);
+        XSync(display, False);
+        XGrabServer(typist_);
+        XSync(typist_, False);
+        XTestFakeKeyEvent(display, 0, True, CurrentTime);
         toolkit::x11::Connection::send();
+        XUngrabServer(typist_);
+        XSync(typist_, False);
     }
 
     void TearDown() override {
@@ -180,7 +190,7 @@ TEST_F(RefusedPress, IsReportedWithoutWaitingForTheNextPulse) {
 
 TEST_F(RefusedPress, IsReportedWhenTheFlushBeforeWaitingTakesItIn) {
     pollfd socket{ConnectionNumber(toolkit::x11::Connection::display()), POLLIN, 0};
-    poll(&socket, 1, 2000);  // the error is in, unless the send took it in already
+    poll(&socket, 1, 2000);  // the error is in
     toolkit::x11::Connection::flushLater();
     XNoOp(toolkit::x11::Connection::display());
     // A loop that waits, so that the flush before waiting runs and takes the error in.
