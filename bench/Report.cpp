@@ -281,6 +281,9 @@ void writeJson(std::ostream& out, const RunResult& run) {
             << ", \"cpu_pulsing_percent\": " << jsonNumber(s.cpuPulsingPercent)
             << ", \"cpu_total_ms\": " << jsonNumber(s.cpuTotalMs)
             << ", \"cpu_total_percent\": " << jsonNumber(s.cpuTotalPercent);
+        if (s.frontKeyEvents >= 0) {
+            out << ",\n     \"window_in_front_key_events\": " << s.frontKeyEvents;
+        }
         if (isProgram(s)) {
             out << ",\n     \"launch_to_mapped_ms\": " << jsonNumber(s.launchToMappedMs)
                 << ", \"launch_to_first_press_ms\": " << jsonNumber(s.launchToFirstPressMs)
@@ -486,6 +489,9 @@ std::vector<std::string> missingFigures(const RunResult& run) {
         }
         if (s.idleSamples == 0) {
             missing.push_back(s.id + ": no idle samples");
+        }
+        if (s.frontKeyEvents == 0) {
+            missing.push_back(s.id + ": the window in front read no keys");
         }
     }
     if (run.haveStopped) {

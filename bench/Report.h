@@ -36,6 +36,8 @@ struct SubjectResult {
     double rssEndKiB = 0;    // at the end of the window
     double rssMaxKiB = 0;
     int threads = 0;
+    // Key events the window in front read; -1 when the subject had no window in front.
+    long frontKeyEvents = -1;
 };
 
 struct ThreadWakeups {

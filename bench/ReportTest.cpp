@@ -1,7 +1,9 @@
-// The interval plot: what a reader sees of it must lie inside the picture.
+// The interval plot must show all it holds; the smoke check must notice a window in front that
+// never got the keys.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -47,6 +49,21 @@ TEST(BenchSvgTest, EveryLegendEntryFitsInsideThePicture) {
         EXPECT_LE(y + 10, height) << label;
     }
     EXPECT_EQ(entries, 5);
+}
+
+TEST(BenchMissingFiguresTest, AWindowInFrontThatReadNoKeysIsReported) {
+    const auto reported = [](long frontKeyEvents) {
+        RunResult run;
+        run.subjects = {subject("reference", "reference")};
+        run.subjects[0].frontKeyEvents = frontKeyEvents;
+        const auto missing = missingFigures(run);
+        return std::count_if(missing.begin(), missing.end(), [](const std::string& m) {
+            return m.find("window in front") != std::string::npos;
+        });
+    };
+    EXPECT_EQ(reported(0), 1);
+    EXPECT_EQ(reported(1600), 0);
+    EXPECT_EQ(reported(-1), 0);  // no window in front at all
 }
 
 }  // namespace

@@ -236,31 +236,20 @@ void Observer::releaseNumLockIfDown() {
     }
 }
 
-void Observer::openWindowInFront() {
-    if (front_ != None) {
-        return;
+std::string Observer::focusedWindowName() {
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(control_, &focus, &revert);
+    char* name = nullptr;
+    if (focus == None || focus == PointerRoot || !XFetchName(control_, focus, &name) || !name) {
+        return {};
     }
-    const Window root = DefaultRootWindow(control_);
-    front_ = XCreateSimpleWindow(control_, root, 0, 0, 320, 240, 0, 0, 0xFFFFFF);
-    XStoreName(control_, front_, "pulseward_bench: in front");
-    XMapRaised(control_, front_);
-    // A request from a pager (source 2), which the window manager carries out at once.
-    XEvent message{};
-    message.xclient.type = ClientMessage;
-    message.xclient.window = front_;
-    message.xclient.message_type = XInternAtom(control_, "_NET_ACTIVE_WINDOW", False);
-    message.xclient.format = 32;
-    message.xclient.data.l[0] = 2;
-    message.xclient.data.l[1] = CurrentTime;
-    XSendEvent(control_, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &message);
-    XFlush(control_);
+    std::string result = name;
+    XFree(name);
+    return result;
 }
 
 void Observer::reset(const std::string& windowName) {
-    if (front_ != None) {
-        XDestroyWindow(control_, front_);
-        front_ = None;
-    }
     pump(0);
     keys_.clear();
     idle_.clear();

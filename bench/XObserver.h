@@ -56,9 +56,8 @@ class Observer {
     bool numLockOn();
     unsigned long idleMs();
     void sampleIdle();
-    // A window of the observer's own in front of every other, with the keyboard focus, as the
-    // window being worked in would have; reset() closes it.
-    void openWindowInFront();
+    // The name of the window with the keyboard focus; empty when it has none.
+    std::string focusedWindowName();
     // A subject that ended between a press and its release leaves the key down, and the next
     // subject's first press would then not count; this releases it.
     void releaseNumLockIfDown();
@@ -90,7 +89,6 @@ class Observer {
     std::string windowName_;
     std::set<Window> known_;
     Window target_ = None;
-    Window front_ = None;
     std::optional<long long> mappedAtNs_;
     bool firstPressSeen_ = false;
 };
