@@ -545,6 +545,10 @@ void printTargets(std::ostream& out, const RunResult& run) {
         s << v;
         return s.str();
     };
+    const auto longHolds = [](const SubjectResult& subject) {
+        return std::to_string(subject.pulse.holdsOver1MsServer) + " of " +
+               std::to_string(subject.pulse.presses);
+    };
     out << "\nTargets (the program):\n";
     if (p) {
         const PulseStats& s = p->pulse;
@@ -561,10 +565,6 @@ void printTargets(std::ostream& out, const RunResult& run) {
         // clock adds our own wake-up delay whenever press and release reach us separately.
         // The server hands a press to the focused window's client before it takes the release,
         // and so holds stretch for every subject alike: the reference's count is beside ours.
-        const auto longHolds = [](const SubjectResult& subject) {
-            return std::to_string(subject.pulse.holdsOver1MsServer) + " of " +
-                   std::to_string(subject.pulse.presses);
-        };
         std::string seen = "max " + fmt(s.holdServer.max, 0) + " ms on the server clock, " +
                            fmt(s.hold.max, 3) + " ms on arrival; " + longHolds(*p) +
                            " stamped 2 ms or more";
@@ -593,8 +593,7 @@ void printTargets(std::ostream& out, const RunResult& run) {
                  fmt(s.cpuPulsingPercent, 4) + " %");
             line(s.pulse.holdServer.max <= 1, "behind another window: hold under 2 ms",
                  "max " + fmt(s.pulse.holdServer.max, 0) + " ms on the server clock; " +
-                     std::to_string(s.pulse.holdsOver1MsServer) + " of " +
-                     std::to_string(s.pulse.presses) + " stamped 2 ms or more");
+                     longHolds(s) + " stamped 2 ms or more");
         }
     }
     if (run.haveStopped) {
