@@ -1,12 +1,12 @@
 #include "app/PulsewardSettings.h"
 
-#include <cstdio>
 #include <string>
 
 #include "toolkit/Conversions.h"
 #include "toolkit/MsgBox.h"
 #include "toolkit/RuntimeError.h"
 #include "toolkit/SettingsStore.h"
+#include "toolkit/Warning.h"
 
 namespace pulseward {
 
@@ -34,10 +34,9 @@ bool isSize(Setting key) {
 }
 
 void warnUnusable(Setting key, const std::string& text) {
-    std::fprintf(stderr, "%.*s: the setting %.*s holds \"%s\", which is not usable; using %d\n",
-                 int(PulsewardSettings::appName.size()), PulsewardSettings::appName.data(),
-                 int(info(key).name.size()), info(key).name.data(), text.c_str(),
-                 int(info(key).defaultValue));
+    toolkit::Warn(std::string(PulsewardSettings::appName) + ": the setting " +
+                  std::string(info(key).name) + " holds \"" + text +
+                  "\", which is not usable; using " + std::to_string(info(key).defaultValue));
 }
 
 // Converts the stored text, or falls back to the default when it does not convert or the

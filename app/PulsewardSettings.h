@@ -24,7 +24,7 @@ enum class Setting {
 //
 // The typed reads never end the program on a bad stored text: a text that does not convert,
 // or converts to a value the window or control cannot take, gives the key's default and one
-// warning line on stderr, and stays in the store until the program next writes that key.
+// warning line, and stays in the store until the program next writes that key.
 class PulsewardSettings {
   public:
     static constexpr std::string_view appName = "FERN-BADGER-PULSEWARD";
