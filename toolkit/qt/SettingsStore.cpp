@@ -2,17 +2,27 @@
 // configuration directory ($XDG_CONFIG_HOME, else ~/.config), a group per section.
 //
 // Implemented: reads that see other processes' writes, writes that are on disk before they
-// return, atomic replacement and locking against other running copies (QSettings' own).
+// return, atomic replacement and locking against other running copies (QSettings' own); a file
+// that is not an INI file (junk, a damaged disk block) reads as far as it can, with one warning,
+// and the first write keeps it beside the store under another name and starts a fresh store with
+// whatever could be read from it; a failed write says what stood in its way.
 // Not implemented: change notification.
 
+#include <sys/stat.h>
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTemporaryFile>
+#include <map>
+#include <optional>
 
 #include "../RuntimeError.h"
 #include "../SettingsStore.h"
+#include "../Warning.h"
 
 namespace toolkit {
 
@@ -22,12 +32,89 @@ QString toQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// The file as it is on disk: a new file, or the same one changed, has another stamp.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    bool operator==(const FileStamp& other) const {
+        return device == other.device && inode == other.inode && size == other.size &&
+               modified.tv_sec == other.modified.tv_sec &&
+               modified.tv_nsec == other.modified.tv_nsec;
+    }
+};
+
+std::optional<FileStamp> regularFile(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    return FileStamp{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+}
+
+// QSettings says it could not make sense of a file only to the object that first parsed it:
+// every later one in the process shares what was parsed, until the file changes. So the
+// process remembers which files, as they were then, could not be read.
+std::map<QString, FileStamp>& knownUnreadable() {
+    static std::map<QString, FileStamp> files;
+    return files;
+}
+
+bool unreadable(QSettings& settings) {
+    settings.allKeys();
+    const QString path = settings.fileName();
+    const auto stamp = regularFile(path);
+    if (!stamp) {
+        return false;
+    }
+    if (settings.status() != QSettings::NoError) {
+        knownUnreadable()[path] = *stamp;
+        return true;
+    }
+    const auto known = knownUnreadable().find(path);
+    return known != knownUnreadable().end() && known->second == *stamp;
+}
+
+// A name beside the file that says what it holds, used by nothing yet.
+QString backupName(const QString& path) {
+    QString name = path + QStringLiteral(".unreadable");
+    for (int n = 2; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n) {
+        name = path + QStringLiteral(".unreadable-") + QString::number(n);
+    }
+    return name;
+}
+
+[[noreturn]] void fail(const QString& what) {
+    throw RuntimeError(75, "Path/File access error: " + what.toStdString());
+}
+
+// What kept a write from the disk, as far as can be found out after the fact.
+[[noreturn]] void failToWrite(const QString& path) {
+    const QFileInfo file(path);
+    if (file.isDir()) {
+        fail("cannot write " + path + ": it is a folder");
+    }
+    QTemporaryFile probe(file.absolutePath() + QStringLiteral("/.pulseward-XXXXXX"));
+    if (!probe.open()) {
+        fail("cannot write in " + file.absolutePath() + ": " + probe.errorString());
+    }
+    QFile existing(path);
+    if (file.exists() && !existing.open(QIODevice::ReadWrite)) {
+        fail("cannot write " + path + ": " + existing.errorString());
+    }
+    fail("cannot write " + path);
+}
+
 class IniSettingsStore : public SettingsStore {
   public:
     std::optional<std::string> read(std::string_view appName, std::string_view section,
                                     std::string_view key) override {
         QSettings settings(pathFor(appName), QSettings::IniFormat);
         const QVariant value = settings.value(toQString(section) + '/' + toQString(key));
+        if (unreadable(settings)) {
+            warnOnce(settings.fileName());
+        }
         if (!value.isValid()) {
             return std::nullopt;
         }
@@ -43,13 +130,23 @@ class IniSettingsStore : public SettingsStore {
         const QString path = pathFor(appName);
         const QString folder = QFileInfo(path).absolutePath();
         if (!QDir().mkpath(folder)) {
-            throw RuntimeError(75, "Path/File access error: cannot create " + folder.toStdString());
+            fail("cannot create " + folder);
+        }
+        QList<std::pair<QString, QVariant>> carried;
+        {
+            QSettings current(path, QSettings::IniFormat);
+            if (unreadable(current)) {
+                carried = keepAside(current);
+            }
         }
         QSettings settings(path, QSettings::IniFormat);
+        for (const auto& [name, stored] : carried) {
+            settings.setValue(name, stored);
+        }
         settings.setValue(toQString(section) + '/' + toQString(key), toQString(value));
         settings.sync();
         if (settings.status() != QSettings::NoError) {
-            throw RuntimeError(75, "Path/File access error: cannot write " + path.toStdString());
+            failToWrite(path);
         }
     }
 
@@ -60,6 +157,39 @@ class IniSettingsStore : public SettingsStore {
             folder = QDir::homePath() + QStringLiteral("/.config");
         }
         return folder + '/' + toQString(appName) + QStringLiteral(".ini");
+    }
+
+    // Once for each unreadable file, not at each of the keys read from it.
+    static void warnOnce(const QString& path) {
+        static std::map<QString, FileStamp> warned;
+        const auto stamp = regularFile(path);
+        const auto earlier = warned.find(path);
+        if (!stamp || (earlier != warned.end() && earlier->second == *stamp)) {
+            return;
+        }
+        warned[path] = *stamp;
+        Warn("The settings file " + path.toStdString() +
+             " cannot be read as settings; what cannot be read counts as never stored. The "
+             "next change keeps the file beside it as " +
+             backupName(path).toStdString() + ".");
+    }
+
+    // Moves the unreadable file aside, unchanged; what could be read from it goes on into the
+    // fresh file.
+    static QList<std::pair<QString, QVariant>> keepAside(QSettings& settings) {
+        QList<std::pair<QString, QVariant>> readable;
+        for (const QString& name : settings.allKeys()) {
+            readable.append({name, settings.value(name)});
+        }
+        const QString path = settings.fileName();
+        const QString backup = backupName(path);
+        if (!QFile::rename(path, backup)) {
+            fail("cannot keep the unreadable settings file " + path + " as " + backup);
+        }
+        knownUnreadable().erase(path);
+        Warn("The unreadable settings file is kept as " + backup.toStdString() +
+             "; a fresh one takes its place.");
+        return readable;
     }
 };
 
