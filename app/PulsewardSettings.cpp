@@ -1,10 +1,15 @@
 #include "app/PulsewardSettings.h"
 
+#include <algorithm>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "toolkit/Conversions.h"
 #include "toolkit/MsgBox.h"
 #include "toolkit/RuntimeError.h"
+#include "toolkit/Screen.h"
 #include "toolkit/SettingsStore.h"
 #include "toolkit/Warning.h"
 
@@ -28,15 +33,39 @@ const KeyInfo& info(Setting key) {
     return keys[static_cast<std::size_t>(key)];
 }
 
-bool isSize(Setting key) {
-    return key == Setting::MainWidth || key == Setting::MainHeight || key == Setting::AboutWidth ||
-           key == Setting::AboutHeight;
+bool isWidth(Setting key) {
+    return key == Setting::MainWidth || key == Setting::AboutWidth;
 }
 
-void warnUnusable(Setting key, const std::string& text) {
+bool isHeight(Setting key) {
+    return key == Setting::MainHeight || key == Setting::AboutHeight;
+}
+
+// A size no screen could show (larger than all of them together) would only make a window
+// that nobody sees whole, and costs the memory of its pixels.
+bool usableSize(Setting key, float twips) {
+    if (isWidth(key)) {
+        return twips > 0 && twips <= toolkit::Screen::VirtualWidth();
+    }
+    if (isHeight(key)) {
+        return twips > 0 && twips <= toolkit::Screen::VirtualHeight();
+    }
+    return true;
+}
+
+void warnUnusable(Setting key, const std::string& text, double used) {
     toolkit::Warn(std::string(PulsewardSettings::appName) + ": the setting " +
                   std::string(info(key).name) + " holds \"" + text +
-                  "\", which is not usable; using " + std::to_string(info(key).defaultValue));
+                  "\", which is not usable; using " + toolkit::CStr(static_cast<float>(used)));
+}
+
+template <typename Value, typename Convert>
+std::optional<Value> converted(const std::string& text, Convert convert) {
+    try {
+        return convert(text);
+    } catch (const toolkit::RuntimeError&) {
+        return std::nullopt;
+    }
 }
 
 // Converts the stored text, or falls back to the default when it does not convert or the
@@ -44,15 +73,53 @@ void warnUnusable(Setting key, const std::string& text) {
 template <typename Value, typename Convert, typename Usable>
 Value readConverted(Setting key, Convert convert, Usable usable) {
     const std::string text = PulsewardSettings::read(key);
-    try {
-        const Value value = convert(text);
-        if (usable(value)) {
-            return value;
-        }
-    } catch (const toolkit::RuntimeError&) {
+    const std::optional<Value> value = converted<Value>(text, convert);
+    if (value && usable(*value)) {
+        return *value;
     }
-    warnUnusable(key, text);
-    return convert(toolkit::CStr(info(key).defaultValue));
+    const Value fallback = convert(toolkit::CStr(info(key).defaultValue));
+    warnUnusable(key, text, double(fallback));
+    return fallback;
+}
+
+// Writes that failed during the event being handled, reported together at its end.
+struct FailedWrites {
+    std::vector<std::string> keys;
+    std::vector<std::string> reasons;
+};
+
+FailedWrites& failedWrites() {
+    static FailedWrites failed;
+    return failed;
+}
+
+std::string quotedList(const std::vector<std::string>& names) {
+    std::string list;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        list += i == 0 ? "" : i + 1 == names.size() ? " and " : ", ";
+        list += "\"" + names[i] + "\"";
+    }
+    return list;
+}
+
+void reportFailedWrites() {
+    const FailedWrites failed = std::exchange(failedWrites(), {});
+    if (failed.keys.empty()) {
+        return;
+    }
+    std::string text = failed.keys.size() == 1
+                           ? "The setting " + quotedList(failed.keys) + " could not be stored."
+                           : "The settings " + quotedList(failed.keys) + " could not be stored.";
+    for (const std::string& reason : failed.reasons) {
+        text += "\n\n" + reason;
+    }
+    toolkit::MsgBox(text);
+}
+
+void addOnce(std::vector<std::string>& list, const std::string& item) {
+    if (std::find(list.begin(), list.end(), item) == list.end()) {
+        list.push_back(item);
+    }
 }
 
 }  // namespace
@@ -73,15 +140,16 @@ void PulsewardSettings::write(Setting key, std::string_view text) {
     try {
         toolkit::SaveSetting(appName, section, keyName(key), text);
     } catch (const toolkit::RuntimeError& error) {
-        toolkit::MsgBox("The setting \"" + std::string(keyName(key)) +
-                        "\" could not be stored.\n\n" + error.what());
+        addOnce(failedWrites().keys, std::string(keyName(key)));
+        addOnce(failedWrites().reasons, error.what());
+        toolkit::atEventEnd("settings not stored", reportFailedWrites);
     }
 }
 
 float PulsewardSettings::readSingle(Setting key) {
     return readConverted<float>(
         key, [](const std::string& text) { return toolkit::CSng(text); },
-        [key](float value) { return !isSize(key) || value > 0; });
+        [key](float value) { return usableSize(key, value); });
 }
 
 double PulsewardSettings::readDouble(Setting key) {
@@ -97,9 +165,26 @@ bool PulsewardSettings::readBoolean(Setting key) {
 }
 
 std::int16_t PulsewardSettings::readTickbox(Setting key) {
-    return readConverted<std::int16_t>(
-        key, [](const std::string& text) { return toolkit::CInt(text); },
-        [](std::int16_t value) { return value >= 0 && value <= 2; });
+    const std::string text = read(key);
+    const auto value =
+        converted<std::int16_t>(text, [](const std::string& t) { return toolkit::CInt(t); });
+    if (value && *value >= 0 && *value <= 2) {
+        return *value;
+    }
+    // What the main window made of the same text when it loaded, so that the tickbox shows the
+    // option in force: the keeper runs on any number but zero, the pulse starts only on one.
+    std::int16_t inForce = 0;
+    if (key == Setting::AUTOSTART_TICKBOX) {
+        const auto number =
+            converted<double>(text, [](const std::string& t) { return toolkit::CDbl(t); });
+        inForce = (number ? *number : defaultValue(key)) == 1 ? 1 : 0;
+    } else {
+        const auto on =
+            converted<bool>(text, [](const std::string& t) { return toolkit::CBool(t); });
+        inForce = (on ? *on : defaultValue(key) != 0) ? 1 : 0;
+    }
+    warnUnusable(key, text, inForce);
+    return inForce;
 }
 
 }  // namespace pulseward

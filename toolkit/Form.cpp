@@ -110,6 +110,7 @@ void Form::Show(int modal, Form& owner) {
     peer_->setModalOwner(*owner.peer_);
     keepOffTaskbar();
     peer_->show();
+    runEventEndWork();  // the rest of this event waits for the user
     OutsideTick outside;
     windowSystem().runModalLoop([this] { return loaded_; });
 }

@@ -1,18 +1,23 @@
 #include "RuntimeError.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "MsgBox.h"
+#include "Warning.h"
 
 namespace toolkit {
 
 namespace {
 
+int handlerDepth = 0;
+std::vector<std::pair<std::string, std::function<void()>>> eventEndWork;
+
 void endProgramWithReport(const RuntimeError& error) {
-    std::fprintf(stderr, "Run-time error '%d': %s\n", error.number(), error.what());
-    std::fflush(stderr);
+    Warn("Run-time error '" + std::to_string(error.number()) + "': " + error.what());
     MsgBox("Run-time error '" + std::to_string(error.number()) + "':\n\n" + error.what(),
            vbCritical);
     // Like the runtime, end at once: no further handler runs.
@@ -34,10 +39,33 @@ void invokeHandler(const std::function<void()>& handler) {
     if (!handler) {
         return;
     }
+    ++handlerDepth;
     try {
         handler();
     } catch (const RuntimeError& error) {
         reportRuntimeError(error);
+    }
+    if (--handlerDepth == 0) {
+        runEventEndWork();
+    }
+}
+
+void atEventEnd(std::string_view name, std::function<void()> work) {
+    const bool waiting = std::any_of(eventEndWork.begin(), eventEndWork.end(),
+                                     [name](const auto& queued) { return queued.first == name; });
+    if (!waiting) {
+        eventEndWork.emplace_back(std::string(name), std::move(work));
+    }
+    if (handlerDepth == 0) {
+        runEventEndWork();
+    }
+}
+
+void runEventEndWork() {
+    // Taken out first: the work may show a message box, inside which other events run.
+    const auto work = std::exchange(eventEndWork, {});
+    for (const auto& [name, step] : work) {
+        invokeHandler(step);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace toolkit {
 
@@ -24,6 +25,13 @@ class RuntimeError : public std::runtime_error {
 
 // Runs one event handler. An error that escapes it goes to the error report.
 void invokeHandler(const std::function<void()>& handler);
+
+// Work that belongs to the end of the event being handled, such as one report of everything
+// that went wrong in it: it runs once the outermost handler has returned, or before the program
+// waits for the user inside it (a modal window), and at once outside any handler. Work already
+// waiting under the same name is not queued again.
+void atEventEnd(std::string_view name, std::function<void()> work);
+void runEventEndWork();
 
 // Shows "Run-time error 'N':" with the text in a message box, then ends the program.
 // Tests replace it to observe what would have been reported.

@@ -138,17 +138,30 @@ TEST_F(AboutDialogTest, TheCreatorShowsTheContactAddressUntilTheNextOpening) {
     });
 }
 
-TEST_F(AboutDialogTest, UnusableStoredValuesOpenWithDefaults) {
-    showMain(
-        "AboutLeft=-99999\nAboutTop=-99999\nAboutHeight=nothing\n"
-        "Always_On_Top_TICKBOX=7\nAUTOSTART_TICKBOX=yes\n");
+TEST_F(AboutDialogTest, UnusablePlacesOpenWithDefaults) {
+    showMain("AboutLeft=-99999\nAboutTop=-99999\nAboutHeight=nothing\nAUTOSTART_TICKBOX=yes\n");
     openAndThen(&FERN_BADGER_PULSEWARD_MAIN::Form_DblClick, [](FERN_BADGER_PULSEWARD_ABOUT& d) {
         EXPECT_EQ(d.Left(), 1000.0f);
         EXPECT_EQ(d.Top(), 1000.0f);
         EXPECT_EQ(d.Height(), 5685.0f);
-        EXPECT_EQ(d.Always_On_Top_TICKBOX.Value(), 0);
         EXPECT_EQ(d.AUTOSTART_TICKBOX.Value(), 1);
     });
+    EXPECT_TRUE(testing_support::reportedErrors().empty());
+}
+
+// A hand-edited tickbox value outside 0 to 2: the dialog shows the option the main window put in
+// force with it, and stores that.
+TEST_F(AboutDialogTest, TickboxValuesOutOfRangeOpenAsTheOptionInForce) {
+    showMain("Always_On_Top_TICKBOX=7\nAUTOSTART_TICKBOX=-1\n");
+    ASSERT_TRUE(main.AlwaysOnTopTimer.Enabled()) << "any number but zero turns the keeper on";
+    ASSERT_EQ(main.MIDDLE_BUTTON.Caption(), "Start") << "only one starts the pulse";
+    openAndThen(&FERN_BADGER_PULSEWARD_MAIN::Form_DblClick, [&](FERN_BADGER_PULSEWARD_ABOUT& d) {
+        EXPECT_EQ(d.Always_On_Top_TICKBOX.Value(), 1);
+        EXPECT_TRUE(main.AlwaysOnTopTimer.Enabled());
+        EXPECT_EQ(d.AUTOSTART_TICKBOX.Value(), 0);
+    });
+    EXPECT_TRUE(holds(readSettingsFile(), "Always_On_Top_TICKBOX=1"));
+    EXPECT_TRUE(holds(readSettingsFile(), "AUTOSTART_TICKBOX=0"));
     EXPECT_TRUE(testing_support::reportedErrors().empty());
 }
 

@@ -12,6 +12,7 @@
 #include "app/PulsewardSettings.h"
 #include "tests/support/TestEnvironment.h"
 #include "toolkit/Conversions.h"
+#include "toolkit/Peers.h"
 #include "toolkit/RuntimeError.h"
 #include "toolkit/SettingsStore.h"
 
@@ -222,7 +223,8 @@ INSTANTIATE_TEST_SUITE_P(
                std::to_string(info.index);
     });
 
-// Stored texts the readers cannot use: the key's default, one warning, the text left alone.
+// Stored texts the readers cannot use: a value they can use (mostly the key's default), one
+// warning, the text left alone.
 
 struct BadRow {
     Setting key;
@@ -236,7 +238,7 @@ void PrintTo(const BadRow& row, std::ostream* os) {
 class UnusableText : public PulsewardSettingsTest, public testing::WithParamInterface<BadRow> {
   protected:
     // Stores the text, runs the read, and checks everything but the value it gave.
-    void expectDefaultWithOneWarning(const std::function<void()>& read) {
+    void expectOneWarning(const std::function<void()>& read) {
         const BadRow& row = GetParam();
         const std::string name(PulsewardSettings::keyName(row.key));
         store(name, row.text);
@@ -262,28 +264,28 @@ class TickboxGarbageText : public UnusableText {};
 TEST_P(GarbageText, SingleGivesTheDefault) {
     const Setting key = GetParam().key;
     float value = -1;
-    expectDefaultWithOneWarning([&] { value = PulsewardSettings::readSingle(key); });
+    expectOneWarning([&] { value = PulsewardSettings::readSingle(key); });
     EXPECT_EQ(value, float(PulsewardSettings::defaultValue(key)));
 }
 
 TEST_P(GarbageText, DoubleGivesTheDefault) {
     const Setting key = GetParam().key;
     double value = -1;
-    expectDefaultWithOneWarning([&] { value = PulsewardSettings::readDouble(key); });
+    expectOneWarning([&] { value = PulsewardSettings::readDouble(key); });
     EXPECT_EQ(value, double(PulsewardSettings::defaultValue(key)));
 }
 
 TEST_P(TickboxGarbageText, BooleanGivesTheDefault) {
     const Setting key = GetParam().key;
     std::optional<bool> value;
-    expectDefaultWithOneWarning([&] { value = PulsewardSettings::readBoolean(key); });
+    expectOneWarning([&] { value = PulsewardSettings::readBoolean(key); });
     EXPECT_EQ(value, PulsewardSettings::defaultValue(key) != 0);
 }
 
 TEST_P(TickboxGarbageText, TickboxGivesTheDefault) {
     const Setting key = GetParam().key;
     std::int16_t value = -1;
-    expectDefaultWithOneWarning([&] { value = PulsewardSettings::readTickbox(key); });
+    expectOneWarning([&] { value = PulsewardSettings::readTickbox(key); });
     EXPECT_EQ(value, PulsewardSettings::defaultValue(key));
 }
 
@@ -314,7 +316,7 @@ class SizeTooSmall : public UnusableText {};
 TEST_P(SizeTooSmall, GivesTheDefaultSize) {
     const Setting key = GetParam().key;
     float value = -1;
-    expectDefaultWithOneWarning([&] { value = PulsewardSettings::readSingle(key); });
+    expectOneWarning([&] { value = PulsewardSettings::readSingle(key); });
     EXPECT_EQ(value, float(PulsewardSettings::defaultValue(key)));
 }
 
@@ -333,11 +335,13 @@ INSTANTIATE_TEST_SUITE_P(Sizes, SizeTooSmall, testing::ValuesIn(sizesTooSmall())
 
 class TickboxOutOfRange : public UnusableText {};
 
-TEST_P(TickboxOutOfRange, GivesTheDefault) {
+// The tickbox shows what the main window made of the text: the keeper runs on any number but
+// zero, the pulse starts at launch only on one.
+TEST_P(TickboxOutOfRange, GivesTheOptionInForce) {
     const Setting key = GetParam().key;
     std::int16_t value = -1;
-    expectDefaultWithOneWarning([&] { value = PulsewardSettings::readTickbox(key); });
-    EXPECT_EQ(value, PulsewardSettings::defaultValue(key));
+    expectOneWarning([&] { value = PulsewardSettings::readTickbox(key); });
+    EXPECT_EQ(value, key == Setting::Always_On_Top_TICKBOX ? 1 : 0);
 }
 
 std::vector<BadRow> tickboxesOutOfRange() {
@@ -370,5 +374,75 @@ TEST_P(FailingWrite, ShowsOneMessageNamingTheKeyAndGoesOn) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, FailingWrite, testing::ValuesIn(allKeys()), keyTestName);
+
+// Writes that fail while one event is handled (closing, OK) are one message at its end, naming
+// every key once and the reason.
+TEST_F(PulsewardSettingsTest, FailedWritesOfOneEventShowOneMessageAtItsEnd) {
+    testing_support::UnwritableSettings unwritable;
+    toolkit::invokeHandler([] {
+        PulsewardSettings::write(Setting::AboutLeft, "1");
+        PulsewardSettings::write(Setting::AboutTop, "2");
+        PulsewardSettings::write(Setting::Always_On_Top_TICKBOX, "1");
+        PulsewardSettings::write(Setting::AboutLeft, "3");
+        EXPECT_TRUE(testing_support::messages().empty());
+    });
+    ASSERT_EQ(testing_support::messages().size(), 1u);
+    const std::string& message = testing_support::messages()[0];
+    EXPECT_NE(message.find("\"AboutLeft\", \"AboutTop\" and \"Always_On_Top_TICKBOX\""),
+              std::string::npos)
+        << message;
+    const auto reason = message.find("Path/File access error");
+    EXPECT_NE(reason, std::string::npos) << message;
+    EXPECT_EQ(message.find("Path/File access error", reason + 1), std::string::npos)
+        << "the same reason once: " << message;
+
+    // The next event starts afresh.
+    toolkit::invokeHandler([] { PulsewardSettings::write(Setting::MainTop, "4"); });
+    ASSERT_EQ(testing_support::messages().size(), 2u);
+    EXPECT_EQ(testing_support::messages()[1].find("AboutLeft"), std::string::npos);
+}
+
+// A size larger than every screen together would make a window nobody sees whole.
+class SizeBeyondEveryScreen : public UnusableText {};
+
+TEST_P(SizeBeyondEveryScreen, GivesTheDefaultSize) {
+    const Setting key = GetParam().key;
+    float value = -1;
+    expectOneWarning([&] { value = PulsewardSettings::readSingle(key); });
+    EXPECT_EQ(value, float(PulsewardSettings::defaultValue(key)));
+}
+
+std::vector<BadRow> sizesBeyondEveryScreen() {
+    std::vector<BadRow> rows;
+    for (Setting key :
+         {Setting::MainWidth, Setting::MainHeight, Setting::AboutWidth, Setting::AboutHeight}) {
+        for (const char* text : {"1e30", "3.4e38", "1000000"}) {
+            rows.push_back({key, text});
+        }
+    }
+    return rows;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SizeBeyondEveryScreen, testing::ValuesIn(sizesBeyondEveryScreen()),
+                         badRowName);
+
+// The tests' desktop has one screen; a window as large as all of it is still usable.
+TEST_F(PulsewardSettingsTest, SizesUpToTheWholeDesktopAreKept) {
+    const auto screens = toolkit::windowSystem().screens();
+    ASSERT_EQ(screens.size(), 1u);
+    const float width = float(screens[0].width * toolkit::windowSystem().twipsPerPixelX());
+    const float height = float(screens[0].height * toolkit::windowSystem().twipsPerPixelY());
+    store("MainWidth", toolkit::CStr(width));
+    store("AboutHeight", toolkit::CStr(height));
+    EXPECT_EQ(PulsewardSettings::readSingle(Setting::MainWidth), width);
+    EXPECT_EQ(PulsewardSettings::readSingle(Setting::AboutHeight), height);
+
+    testing::internal::CaptureStderr();
+    store("MainWidth", toolkit::CStr(width + 15));
+    store("AboutHeight", toolkit::CStr(height + 15));
+    EXPECT_EQ(PulsewardSettings::readSingle(Setting::MainWidth), 1860.0f);
+    EXPECT_EQ(PulsewardSettings::readSingle(Setting::AboutHeight), 5685.0f);
+    testing::internal::GetCapturedStderr();
+}
 
 }  // namespace
