@@ -28,8 +28,10 @@ std::string tickboxText(int value) {
 }  // namespace
 
 std::unique_ptr<FERN_BADGER_PULSEWARD_ABOUT>& aboutDialog() {
-    static std::unique_ptr<FERN_BADGER_PULSEWARD_ABOUT> dialog;
-    return dialog;
+    // Never destroyed at exit: the program's end destroys the dialog itself, while its window
+    // system is still there (see main()).
+    static auto* dialog = new std::unique_ptr<FERN_BADGER_PULSEWARD_ABOUT>;
+    return *dialog;
 }
 
 FERN_BADGER_PULSEWARD_ABOUT::FERN_BADGER_PULSEWARD_ABOUT(FERN_BADGER_PULSEWARD_MAIN& mainWindow)

@@ -34,6 +34,12 @@ FERN_BADGER_PULSEWARD_MAIN::FERN_BADGER_PULSEWARD_MAIN()
     AlwaysOnTopTimer.Tick = [this] { AlwaysOnTopTimer_Timer(); };
     HEART_PIC_LEFT.DblClick = [this] { HEART_PIC_LEFT_DblClick(); };
     HEART_PIC_RIGHT.DblClick = [this] { HEART_PIC_RIGHT_DblClick(); };
+    toolkit::OnKeysRefusedLater(
+        [this](const toolkit::RuntimeError& error) { KeyPulseFailed(error); });
+}
+
+FERN_BADGER_PULSEWARD_MAIN::~FERN_BADGER_PULSEWARD_MAIN() {
+    toolkit::OnKeysRefusedLater(nullptr);
 }
 
 void FERN_BADGER_PULSEWARD_MAIN::Form_Load() {
@@ -130,12 +136,20 @@ void FERN_BADGER_PULSEWARD_MAIN::KeyPulse() {
         const auto shell = toolkit::CreateObject("WScript.Shell");
         shell->SendKeys("{NUMLOCK}");
     } catch (const toolkit::RuntimeError& error) {
-        // Nothing reaches the system, so the window must not go on looking as if it pulsed.
-        StopSetup();
-        toolkit::MsgBox(std::string("The Num Lock key press could not be sent, so the pulse "
-                                    "has stopped.\n\n") +
-                        error.what() + "\n\nPress Start to try again.");
+        KeyPulseFailed(error);
     }
+}
+
+// Whether the system refused the press at once or said so later, nothing reaches it: the window
+// must not go on looking as if it pulsed. A pulse already stopped has nothing more to say.
+void FERN_BADGER_PULSEWARD_MAIN::KeyPulseFailed(const toolkit::RuntimeError& error) {
+    if (MIDDLE_BUTTON.Caption() == "Start") {
+        return;
+    }
+    StopSetup();
+    toolkit::MsgBox(std::string("The Num Lock key press could not be sent, so the pulse "
+                                "has stopped.\n\n") +
+                    error.what() + "\n\nPress Start to try again.");
 }
 
 }  // namespace pulseward

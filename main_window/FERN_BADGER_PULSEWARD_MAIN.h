@@ -3,6 +3,7 @@
 #include "toolkit/CommandButton.h"
 #include "toolkit/Form.h"
 #include "toolkit/PictureBox.h"
+#include "toolkit/RuntimeError.h"
 #include "toolkit/Timer.h"
 
 namespace pulseward {
@@ -12,6 +13,7 @@ namespace pulseward {
 class FERN_BADGER_PULSEWARD_MAIN : public toolkit::Form {
   public:
     FERN_BADGER_PULSEWARD_MAIN();
+    ~FERN_BADGER_PULSEWARD_MAIN() override;
 
     toolkit::PictureBox HEART_PIC_LEFT{*this, "HEART_PIC_LEFT", {0, 0, 420, 420}, 0, "heart24.jpg"};
     toolkit::CommandButton MIDDLE_BUTTON{*this, "MIDDLE_BUTTON", {600, 0, 615, 375}, 1};
@@ -38,6 +40,7 @@ class FERN_BADGER_PULSEWARD_MAIN : public toolkit::Form {
 
   private:
     void KeyPulse();
+    void KeyPulseFailed(const toolkit::RuntimeError& error);
     void OpenAbout();
 };
 

@@ -1,8 +1,12 @@
 #include "MsgBox.h"
 
+#include <algorithm>
+#include <string>
+
 #include "Application.h"
 #include "Peers.h"
 #include "Timer.h"
+#include "Warning.h"
 
 namespace toolkit {
 
@@ -16,6 +20,13 @@ MessageSink& currentSink() {
 void MsgBox(std::string_view prompt, int style) {
     if (currentSink()) {
         currentSink()(prompt, style);
+        return;
+    }
+    if (Application::ending()) {
+        // The session may be going away: a box would hold up its end.
+        std::string line(prompt);
+        std::replace(line.begin(), line.end(), '\n', ' ');
+        Warn(Application::title() + ": " + line);
         return;
     }
     OutsideTick outside;

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string_view>
 
 namespace toolkit {
+
+class RuntimeError;
 
 // The shell automation object, made for one use and released after it.
 class ShellObject {
@@ -14,5 +17,13 @@ class ShellObject {
 
 // Only "WScript.Shell" exists; any other identifier fails with error 429.
 std::unique_ptr<ShellObject> CreateObject(std::string_view programId);
+
+// A key press that the system refuses only after SendKeys has returned (an X server says so
+// later when the pulse did not wait for it) is handed to this handler as an event of its own;
+// without one, to the run-time error report.
+using KeysRefusedHandler = std::function<void(const RuntimeError& refusal)>;
+void OnKeysRefusedLater(KeysRefusedHandler handler);
+// For the backends: hands such a refusal on as above.
+void KeysRefusedLater(const RuntimeError& refusal);
 
 }  // namespace toolkit

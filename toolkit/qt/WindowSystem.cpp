@@ -30,9 +30,11 @@
 #include <cstdlib>
 #include <vector>
 
+#include "../Application.h"
 #include "../Form.h"
 #include "../Peers.h"
 #include "../RuntimeError.h"
+#include "../ShellObject.h"
 #include "../x11/Connection.h"
 #include "../x11/KeyEvents.h"
 #include "TickWait.h"
@@ -165,11 +167,40 @@ class KeyEventFilter : public QAbstractNativeEventFilter {
     bool keysCarryState = false;
 };
 
+// A refusal read here comes in after the pulse's SendKeys has returned.
+void readOwnConnection(void (*read)()) {
+    try {
+        read();
+    } catch (const RuntimeError& refusal) {
+        KeysRefusedLater(refusal);
+    }
+}
+
+// Qt's X11 platform says this just before it ends the process with exit().
+QtMessageHandler previousMessageHandler = nullptr;
+void takeConnectionLoss(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtWarningMsg && text.startsWith(QLatin1String("The X11 connection broke"))) {
+        Application::windowSystemLost("the connection to the X display was lost");
+    }
+    if (previousMessageHandler) {
+        previousMessageHandler(type, context, text);
+    }
+}
+
 class QtWindowSystem : public WindowSystem {
   public:
     QtWindowSystem(int& argc, char** argv) {
         if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") != nullptr) {
             setenv("QT_QPA_PLATFORM", "xcb", 1);
+        }
+        previousMessageHandler = qInstallMessageHandler(takeConnectionLoss);
+        if (qEnvironmentVariable("QT_QPA_PLATFORM") == QLatin1String("xcb")) {
+            // Qt would abort with a core dump on a display it cannot reach.
+            try {
+                x11::Connection::display();
+            } catch (const RuntimeError& error) {
+                Application::windowSystemLost(error.what());
+            }
         }
         app_ = std::make_unique<QApplication>(argc, argv);
         QApplication::setQuitOnLastWindowClosed(false);
@@ -188,12 +219,14 @@ class QtWindowSystem : public WindowSystem {
             keyEventFilter_.keysCarryState =
                 x11App && x11::hearGroupChangesOnly(x11App->connection());
             watchOwnConnection();
+            // Qt's X11 platform installs its own for its Xlib connection.
+            x11::Connection::takeErrorHandlers();
         }
         // Our own X connection's requests go out at the latest before the program waits.
         // Xlib reads while it flushes, so a refusal may come in with it and leave nothing on
         // the socket for its watcher.
         const auto flushOwnConnection = [] {
-            invokeHandler([] {
+            readOwnConnection([] {
                 x11::Connection::flush();
                 x11::Connection::reportReadErrors();
             });
@@ -210,6 +243,7 @@ class QtWindowSystem : public WindowSystem {
     }
 
     ~QtWindowSystem() override {
+        qInstallMessageHandler(previousMessageHandler);
         x11::Connection::watchSocket(nullptr, nullptr);
         x11::Connection::setFocusQuery(nullptr);
     }
@@ -300,7 +334,7 @@ class QtWindowSystem : public WindowSystem {
             [this](int socket) {
                 connectionWatch_ = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Read);
                 QObject::connect(connectionWatch_.get(), &QSocketNotifier::activated,
-                                 [] { invokeHandler(x11::Connection::readPending); });
+                                 [] { readOwnConnection(x11::Connection::readPending); });
             },
             [this] { connectionWatch_.reset(); });
         x11::Connection::setFocusQuery([] { return QGuiApplication::focusWindow() != nullptr; });

@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "../Application.h"
 #include "../RuntimeError.h"
 
 namespace toolkit::x11 {
@@ -60,10 +61,7 @@ Display* Connection::display() {
             throw RuntimeError(
                 5, std::string("Cannot connect to the X display \"") + (name ? name : "") + "\".");
         }
-        auto* handler = XSetErrorHandler(countError);
-        if (handler != countError) {
-            previousHandler = handler;
-        }
+        takeErrorHandlers();
         // Looked up now, while the program starts, so that the first pulse is as quick as
         // every later one.
         xTest.reset();
@@ -107,6 +105,16 @@ bool Connection::hasXTest() {
         }
     }
     return *xTest;
+}
+
+void Connection::takeErrorHandlers() {
+    auto* handler = XSetErrorHandler(countError);
+    if (handler != countError) {
+        previousHandler = handler;
+    }
+    XSetIOErrorHandler([](Display*) -> int {
+        Application::windowSystemLost("the connection to the X display was lost");
+    });
 }
 
 void Connection::flushLater() {

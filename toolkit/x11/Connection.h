@@ -44,6 +44,12 @@ class Connection {
     static void watchSocket(std::function<void(int socket)> opened, std::function<void()> closing);
     // Ends the connection, while the server is still there to hear it; a later use opens a new one.
     static void close();
+    // Xlib has one error handler and one handler for a broken connection for the whole process,
+    // whichever connection they concern. Ours pass other connections' errors on to the handler
+    // they replace; a broken connection, ours or any other, ends the program
+    // (Application::windowSystemLost). Installed when the connection opens, and again by whoever
+    // installed others since.
+    static void takeErrorHandlers();
 };
 
 // Collects the errors of the requests made while it lives, and only those: an error of an
