@@ -112,6 +112,7 @@ void Form::Show(int modal, Form& owner) {
     peer_->show();
     runEventEndWork();  // the rest of this event waits for the user
     OutsideTick outside;
+    NestedEventLoop nested;
     windowSystem().runModalLoop([this] { return loaded_; });
 }
 

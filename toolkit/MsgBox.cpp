@@ -5,6 +5,7 @@
 
 #include "Application.h"
 #include "Peers.h"
+#include "RuntimeError.h"
 #include "Timer.h"
 #include "Warning.h"
 
@@ -30,6 +31,7 @@ void MsgBox(std::string_view prompt, int style) {
         return;
     }
     OutsideTick outside;
+    NestedEventLoop nested;
     windowSystem().messageBox(Application::title(), prompt, style == vbCritical);
 }
 

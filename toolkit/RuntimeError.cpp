@@ -61,6 +61,13 @@ void atEventEnd(std::string_view name, std::function<void()> work) {
     }
 }
 
+NestedEventLoop::NestedEventLoop() : savedDepth_(std::exchange(handlerDepth, 0)) {
+}
+
+NestedEventLoop::~NestedEventLoop() {
+    handlerDepth = savedDepth_;
+}
+
 void runEventEndWork() {
     // Taken out first: the work may show a message box, inside which other events run.
     const auto work = std::exchange(eventEndWork, {});

@@ -33,6 +33,19 @@ void invokeHandler(const std::function<void()>& handler);
 void atEventEnd(std::string_view name, std::function<void()> work);
 void runEventEndWork();
 
+// While one lives, a handler waits for the user in an event loop of its own (a modal window,
+// a message box): each event delivered there is one of its own, whose end runs that work.
+class NestedEventLoop {
+  public:
+    NestedEventLoop();
+    ~NestedEventLoop();
+    NestedEventLoop(const NestedEventLoop&) = delete;
+    NestedEventLoop& operator=(const NestedEventLoop&) = delete;
+
+  private:
+    int savedDepth_;
+};
+
 // Shows "Run-time error 'N':" with the text in a message box, then ends the program.
 // Tests replace it to observe what would have been reported.
 using ErrorReport = std::function<void(const RuntimeError&)>;

@@ -116,6 +116,16 @@ void DesktopSession::connectAndWaitForWindowManager() {
     }
 }
 
+void DesktopSession::endServer() {
+    display_.reset();
+    if (server_) {
+        server_->stop();
+    }
+    if (windowManager_) {
+        windowManager_->stop();
+    }
+}
+
 DesktopSession::~DesktopSession() {
     display_.reset();
     if (windowManager_) {

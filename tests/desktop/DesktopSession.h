@@ -28,6 +28,8 @@ class DesktopSession {
     DesktopSession& operator=(const DesktopSession&) = delete;
 
     const std::string& displayName() const { return displayName_; }
+    // Ends an X server started here, as a logout or a crash of the server would: x() is gone.
+    void endServer();
     XDisplay& x() { return *display_; }
 
   private:

@@ -1,6 +1,7 @@
 // The Qt window system on a real X server: typing into a widget while Num Lock flips under it
 // (the widgets' connection no longer hears of modifier changes, so each key has to bring its
-// own), a key press the server refuses, reported as soon as the server says so, and a picture
+// own), a key press the server refuses, reported to the pulse as soon as the server says so
+// (behind another window the pulse does not wait for the server), and a picture
 // the server shows following its form into a new native window.
 
 #include <gtest/gtest.h>
@@ -26,6 +27,7 @@
 #include "toolkit/Form.h"
 #include "toolkit/Peers.h"
 #include "toolkit/RuntimeError.h"
+#include "toolkit/ShellObject.h"
 #include "toolkit/qt/Widgets.h"
 #include "toolkit/x11/Connection.h"
 #include "toolkit/x11/XcbXkb.h"
@@ -152,6 +154,8 @@ class RefusedPress : public XcbKeys {
     void SetUp() override {
         XcbKeys::SetUp();
         toolkit::setErrorReport(
+            [this](const toolkit::RuntimeError& error) { endedWith.push_back(error.number()); });
+        toolkit::OnKeysRefusedLater(
             [this](const toolkit::RuntimeError& error) { reported.push_back(error.number()); });
         // The server takes the press only once the typist lets it go, so the refusal cannot
         // come in while the send still reads: it waits on the socket, for the watcher.
@@ -168,6 +172,8 @@ class RefusedPress : public XcbKeys {
     }
 
     void TearDown() override {
+        EXPECT_TRUE(endedWith.empty()) << "a refusal would have ended the program";
+        toolkit::OnKeysRefusedLater(nullptr);
         toolkit::setErrorReport(nullptr);
         XcbKeys::TearDown();
     }
@@ -180,7 +186,8 @@ class RefusedPress : public XcbKeys {
         runEventsFor(100ms);
     }
 
-    std::vector<int> reported;
+    std::vector<int> reported;  // to the pulse, which stops with a message
+    std::vector<int> endedWith;
 };
 
 TEST_F(RefusedPress, IsReportedWithoutWaitingForTheNextPulse) {
