@@ -21,7 +21,6 @@ class Control {
     Control& operator=(const Control&) = delete;
 
     const std::string& Name() const { return name_; }
-    Form& owner() const { return owner_; }
 
   protected:
     friend class Form;

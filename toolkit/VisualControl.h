@@ -14,8 +14,6 @@ class VisualControl : public Control {
     VisualControl(Form& owner, std::string_view name, ControlKind kind, TwipsRect geometry,
                   int tabIndex);
 
-    const TwipsRect& geometry() const { return geometry_; }
-
   protected:
     void resetToDesign() override;
     void attach(WindowPeer& window) override;
