@@ -1,5 +1,4 @@
-// The program's settings: key names, defaults, typed reads that survive bad stored texts, and
-// writes that report failure without ending the program.
+// The program's settings: key names, defaults, and typed reads that survive bad stored texts.
 
 #include <gtest/gtest.h>
 
@@ -9,100 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "app/PulsewardSettings.h"
-#include "tests/support/TestEnvironment.h"
-#include "toolkit/Conversions.h"
-#include "toolkit/Peers.h"
-#include "toolkit/RuntimeError.h"
-#include "toolkit/SettingsStore.h"
+#include "tests/app/PulsewardSettingsFixture.h"
 
 namespace {
 
+using namespace settings_test;
 using pulseward::PulsewardSettings;
 using pulseward::Setting;
-
-struct KeyRow {
-    Setting key;
-    std::string name;
-    std::int16_t defaultValue;
-    std::string defaultText;
-};
-
-const std::vector<KeyRow>& allKeys() {
-    static const std::vector<KeyRow> rows = {
-        {Setting::MainLeft, "MainLeft", 1000, "1000"},
-        {Setting::MainTop, "MainTop", 1000, "1000"},
-        {Setting::MainWidth, "MainWidth", 1860, "1860"},
-        {Setting::MainHeight, "MainHeight", 780, "780"},
-        {Setting::AboutLeft, "AboutLeft", 1000, "1000"},
-        {Setting::AboutTop, "AboutTop", 1000, "1000"},
-        {Setting::AboutWidth, "AboutWidth", 5430, "5430"},
-        {Setting::AboutHeight, "AboutHeight", 5685, "5685"},
-        {Setting::Always_On_Top_TICKBOX, "Always_On_Top_TICKBOX", 0, "0"},
-        {Setting::AUTOSTART_TICKBOX, "AUTOSTART_TICKBOX", 1, "1"},
-    };
-    return rows;
-}
-
-void PrintTo(const KeyRow& row, std::ostream* os) {
-    *os << row.name;
-}
-
-std::string keyTestName(const testing::TestParamInfo<KeyRow>& info) {
-    return info.param.name;
-}
-
-bool isTickbox(Setting key) {
-    return key == Setting::Always_On_Top_TICKBOX || key == Setting::AUTOSTART_TICKBOX;
-}
-
-// Stores text under the key as the program would find it, bypassing PulsewardSettings.
-void store(const std::string& key, const std::string& text) {
-    toolkit::SaveSetting(PulsewardSettings::appName, PulsewardSettings::section, key, text);
-}
-
-// Text with the user's decimal separator in place of every '.'.
-std::string local(std::string text) {
-    for (char& c : text) {
-        if (c == '.') {
-            c = toolkit::userDecimalSeparator();
-        }
-    }
-    return text;
-}
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::string line;
-    for (char c : text) {
-        if (c == '\n') {
-            lines.push_back(line);
-            line.clear();
-        } else {
-            line += c;
-        }
-    }
-    if (!line.empty()) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-class PulsewardSettingsTest : public testing::Test {
-  protected:
-    void SetUp() override {
-        testing_support::resetAll();
-        toolkit::setSettingsStore(toolkit::createSettingsStore());
-    }
-
-    // Runs the read with stderr captured; returns what it wrote there.
-    template <typename Read>
-    static std::string stderrOf(Read read) {
-        testing::internal::CaptureStderr();
-        read();
-        return testing::internal::GetCapturedStderr();
-    }
-};
 
 // Keys and defaults.
 
@@ -311,27 +223,28 @@ INSTANTIATE_TEST_SUITE_P(EveryKey, GarbageText, testing::ValuesIn(garbageIn(fals
 INSTANTIATE_TEST_SUITE_P(Tickboxes, TickboxGarbageText, testing::ValuesIn(garbageIn(true)),
                          badRowName);
 
-class SizeTooSmall : public UnusableText {};
+class UnusableSize : public UnusableText {};
 
-TEST_P(SizeTooSmall, GivesTheDefaultSize) {
+TEST_P(UnusableSize, GivesTheDefaultSize) {
     const Setting key = GetParam().key;
     float value = -1;
     expectOneWarning([&] { value = PulsewardSettings::readSingle(key); });
     EXPECT_EQ(value, float(PulsewardSettings::defaultValue(key)));
 }
 
-std::vector<BadRow> sizesTooSmall() {
+std::vector<BadRow> unusableSizes() {
     std::vector<BadRow> rows;
     for (Setting key :
          {Setting::MainWidth, Setting::MainHeight, Setting::AboutWidth, Setting::AboutHeight}) {
-        for (const char* text : {"0", "-5", "-0", "-1000"}) {
+        // Too small, or larger than every screen together (a window nobody sees whole).
+        for (const char* text : {"0", "-5", "-0", "-1000", "1e30", "3.4e38", "1000000"}) {
             rows.push_back({key, text});
         }
     }
     return rows;
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, SizeTooSmall, testing::ValuesIn(sizesTooSmall()), badRowName);
+INSTANTIATE_TEST_SUITE_P(Sizes, UnusableSize, testing::ValuesIn(unusableSizes()), badRowName);
 
 class TickboxOutOfRange : public UnusableText {};
 
@@ -356,93 +269,5 @@ std::vector<BadRow> tickboxesOutOfRange() {
 
 INSTANTIATE_TEST_SUITE_P(Tickboxes, TickboxOutOfRange, testing::ValuesIn(tickboxesOutOfRange()),
                          badRowName);
-
-// A write that fails.
-
-class FailingWrite : public PulsewardSettingsTest, public testing::WithParamInterface<KeyRow> {};
-
-TEST_P(FailingWrite, ShowsOneMessageNamingTheKeyAndGoesOn) {
-    const KeyRow& row = GetParam();
-    testing_support::UnwritableSettings unwritable;
-
-    EXPECT_NO_THROW(PulsewardSettings::write(row.key, "5"));
-
-    ASSERT_EQ(testing_support::messages().size(), 1u);
-    EXPECT_NE(testing_support::messages()[0].find(row.name), std::string::npos)
-        << testing_support::messages()[0];
-    EXPECT_TRUE(testing_support::reportedErrors().empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(Keys, FailingWrite, testing::ValuesIn(allKeys()), keyTestName);
-
-// Writes that fail while one event is handled (closing, OK) are one message at its end, naming
-// every key once and the reason.
-TEST_F(PulsewardSettingsTest, FailedWritesOfOneEventShowOneMessageAtItsEnd) {
-    testing_support::UnwritableSettings unwritable;
-    toolkit::invokeHandler([] {
-        PulsewardSettings::write(Setting::AboutLeft, "1");
-        PulsewardSettings::write(Setting::AboutTop, "2");
-        PulsewardSettings::write(Setting::Always_On_Top_TICKBOX, "1");
-        PulsewardSettings::write(Setting::AboutLeft, "3");
-        EXPECT_TRUE(testing_support::messages().empty());
-    });
-    ASSERT_EQ(testing_support::messages().size(), 1u);
-    const std::string& message = testing_support::messages()[0];
-    EXPECT_NE(message.find("\"AboutLeft\", \"AboutTop\" and \"Always_On_Top_TICKBOX\""),
-              std::string::npos)
-        << message;
-    const auto reason = message.find("Path/File access error");
-    EXPECT_NE(reason, std::string::npos) << message;
-    EXPECT_EQ(message.find("Path/File access error", reason + 1), std::string::npos)
-        << "the same reason once: " << message;
-
-    // The next event starts afresh.
-    toolkit::invokeHandler([] { PulsewardSettings::write(Setting::MainTop, "4"); });
-    ASSERT_EQ(testing_support::messages().size(), 2u);
-    EXPECT_EQ(testing_support::messages()[1].find("AboutLeft"), std::string::npos);
-}
-
-// A size larger than every screen together would make a window nobody sees whole.
-class SizeBeyondEveryScreen : public UnusableText {};
-
-TEST_P(SizeBeyondEveryScreen, GivesTheDefaultSize) {
-    const Setting key = GetParam().key;
-    float value = -1;
-    expectOneWarning([&] { value = PulsewardSettings::readSingle(key); });
-    EXPECT_EQ(value, float(PulsewardSettings::defaultValue(key)));
-}
-
-std::vector<BadRow> sizesBeyondEveryScreen() {
-    std::vector<BadRow> rows;
-    for (Setting key :
-         {Setting::MainWidth, Setting::MainHeight, Setting::AboutWidth, Setting::AboutHeight}) {
-        for (const char* text : {"1e30", "3.4e38", "1000000"}) {
-            rows.push_back({key, text});
-        }
-    }
-    return rows;
-}
-
-INSTANTIATE_TEST_SUITE_P(Sizes, SizeBeyondEveryScreen, testing::ValuesIn(sizesBeyondEveryScreen()),
-                         badRowName);
-
-// The tests' desktop has one screen; a window as large as all of it is still usable.
-TEST_F(PulsewardSettingsTest, SizesUpToTheWholeDesktopAreKept) {
-    const auto screens = toolkit::windowSystem().screens();
-    ASSERT_EQ(screens.size(), 1u);
-    const float width = float(screens[0].width * toolkit::windowSystem().twipsPerPixelX());
-    const float height = float(screens[0].height * toolkit::windowSystem().twipsPerPixelY());
-    store("MainWidth", toolkit::CStr(width));
-    store("AboutHeight", toolkit::CStr(height));
-    EXPECT_EQ(PulsewardSettings::readSingle(Setting::MainWidth), width);
-    EXPECT_EQ(PulsewardSettings::readSingle(Setting::AboutHeight), height);
-
-    testing::internal::CaptureStderr();
-    store("MainWidth", toolkit::CStr(width + 15));
-    store("AboutHeight", toolkit::CStr(height + 15));
-    EXPECT_EQ(PulsewardSettings::readSingle(Setting::MainWidth), 1860.0f);
-    EXPECT_EQ(PulsewardSettings::readSingle(Setting::AboutHeight), 5685.0f);
-    testing::internal::GetCapturedStderr();
-}
 
 }  // namespace
