@@ -1,13 +1,15 @@
-// The About dialog checks that look at Qt's widgets: modal showing, and its colours under the
-// desktop's theme.
+// The About dialog checks that look at Qt's widgets: modal showing, the mouse buttons that
+// open it, and its colours under the desktop's theme.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QImage>
+#include <QLabel>
 #include <QPalette>
 #include <QStyle>
+#include <QTest>
 #include <QWidget>
 #include <algorithm>
 #include <chrono>
@@ -32,6 +34,41 @@ QWidget* mainWindowWidget() {
     return nullptr;
 }
 
+// The main window's background and its two hearts.
+std::vector<QWidget*> doubleClickTargets() {
+    QWidget* main = mainWindowWidget();
+    if (!main) {
+        return {};
+    }
+    std::vector<QWidget*> targets{main};
+    for (QLabel* label : main->findChildren<QLabel*>()) {
+        if (!label->pixmap().isNull()) {
+            targets.push_back(label);
+        }
+    }
+    return targets;
+}
+
+bool dialogShown() {
+    return pulseward::aboutDialog() && pulseward::aboutDialog()->isLoaded();
+}
+
+// Double-clicks the widget with the button; true if that opened the dialog, which a step from
+// the dialog's modal loop closes again.
+bool doubleClickOpens(QWidget* target, Qt::MouseButton button, QPoint at) {
+    bool opened = false;
+    testing_support::afterDelay(50ms, [&] {
+        if (dialogShown()) {
+            opened = true;
+            toolkit::Unload(*pulseward::aboutDialog());
+        }
+    });
+    QTest::mouseDClick(target, button, Qt::NoModifier, at);
+    // Where nothing opened, the step still runs once, and finds nothing to close.
+    testing_support::runEventsFor(100ms);
+    return opened;
+}
+
 TEST_F(AboutDialogTest, EachDoubleClickShowsTheDialogModallyAboveTheMainWindow) {
     showMain();
     for (auto open : {&FERN_BADGER_PULSEWARD_MAIN::Form_DblClick,
@@ -45,6 +82,43 @@ TEST_F(AboutDialogTest, EachDoubleClickShowsTheDialogModallyAboveTheMainWindow) 
         });
         EXPECT_TRUE(sawModal);
     }
+}
+
+TEST_F(AboutDialogTest, OnlyTheLeftButtonsDoubleClickOnTheWindowOrAHeartOpensIt) {
+    showMain("AUTOSTART_TICKBOX=0\n");  // the hearts stay shown
+    const std::vector<QWidget*> targets = doubleClickTargets();
+    ASSERT_EQ(targets.size(), 3u);
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        // On the background between the left heart and the button, or a heart's middle.
+        const QPoint at = i == 0 ? QPoint(34, 14) : targets[i]->rect().center();
+        EXPECT_FALSE(doubleClickOpens(targets[i], Qt::RightButton, at)) << "target " << i;
+        EXPECT_FALSE(doubleClickOpens(targets[i], Qt::MiddleButton, at)) << "target " << i;
+        EXPECT_TRUE(doubleClickOpens(targets[i], Qt::LeftButton, at)) << "target " << i;
+    }
+}
+
+TEST_F(AboutDialogTest, OnlyTheLeftButtonsDoubleClickOnTheCreatorShowsTheAddress) {
+    showMain();
+    openAndThen(&FERN_BADGER_PULSEWARD_MAIN::Form_DblClick, [](FERN_BADGER_PULSEWARD_ABOUT& d) {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        QLabel* creator = nullptr;
+        for (QLabel* label : dialog->findChildren<QLabel*>()) {
+            if (label->text() == FERN_BADGER_PULSEWARD_ABOUT::creatorCaption) {
+                creator = label;
+            }
+        }
+        ASSERT_NE(creator, nullptr);
+        for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
+            QTest::mouseDClick(creator, button, Qt::NoModifier, creator->rect().center());
+            EXPECT_EQ(d.FERN_BADGER_PULSEWARD_CREATOR.Caption(),
+                      FERN_BADGER_PULSEWARD_ABOUT::creatorCaption);
+        }
+        QTest::mouseDClick(creator, Qt::LeftButton, Qt::NoModifier, creator->rect().center());
+        EXPECT_EQ(d.FERN_BADGER_PULSEWARD_CREATOR.Caption(),
+                  FERN_BADGER_PULSEWARD_ABOUT::contactAddress);
+        EXPECT_EQ(creator->text(), FERN_BADGER_PULSEWARD_ABOUT::contactAddress);
+    });
 }
 
 // The application's palette as a desktop theme sets it: one colour for every surface, another

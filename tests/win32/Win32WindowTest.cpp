@@ -197,7 +197,7 @@ TEST_F(MainWindowWin32Test, HidingTheHeartsHidesTheirWindows) {
     }
 }
 
-TEST_F(MainWindowWin32Test, DoubleClicksOnTheWindowAndEachHeartOpenTheDialogModally) {
+TEST_F(MainWindowWin32Test, LeftDoubleClicksOnTheWindowAndEachHeartOpenTheDialogModally) {
     window.Show();
     const HWND main = hwndOf(window);
     std::vector<HWND> targets = {main};
@@ -206,6 +206,18 @@ TEST_F(MainWindowWin32Test, DoubleClicksOnTheWindowAndEachHeartOpenTheDialogModa
     }
     ASSERT_EQ(targets.size(), 3u);
     for (HWND target : targets) {
+        for (auto [message, button] :
+             {std::pair{WM_RBUTTONDBLCLK, MK_RBUTTON}, std::pair{WM_MBUTTONDBLCLK, MK_MBUTTON}}) {
+            // Should it open the dialog after all, the step closes it again.
+            testing_support::afterDelay(50ms, [] {
+                if (pulseward::aboutDialog() && pulseward::aboutDialog()->isLoaded()) {
+                    ADD_FAILURE() << "opened by another button than the left";
+                    toolkit::Unload(*pulseward::aboutDialog());
+                }
+            });
+            SendMessageW(target, message, button, MAKELPARAM(5, 5));
+            runEventsFor(100ms);
+        }
         bool sawDialog = false;
         testing_support::afterDelay(50ms, [&] {
             ASSERT_TRUE(pulseward::aboutDialog() && pulseward::aboutDialog()->isLoaded());
@@ -307,6 +319,9 @@ TEST_F(AboutDialogWin32Test, ADoubleClickOnTheCreatorShowsTheAddressAndOkCloses)
         HWND creator = childWithText(dialog, L"Created By Tevrin84");
         ASSERT_NE(creator, nullptr);
         EXPECT_EQ(classOf(creator), L"Static");
+        SendMessageW(creator, WM_RBUTTONDBLCLK, MK_RBUTTON, MAKELPARAM(5, 5));
+        SendMessageW(creator, WM_MBUTTONDBLCLK, MK_MBUTTON, MAKELPARAM(5, 5));
+        EXPECT_EQ(textOf(creator), L"Created By Tevrin84") << "only the left button's";
         SendMessageW(creator, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
         EXPECT_EQ(textOf(creator), L"tevrin84@example.org");
         // The label's own colours: green on black.

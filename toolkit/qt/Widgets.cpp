@@ -75,6 +75,17 @@ class ActionSource {
     }
 };
 
+// A double-click is the left button's, as on Windows; any other goes on to the form, which
+// ignores it too.
+bool isLeftDoubleClick(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return false;
+    }
+    event->accept();
+    return true;
+}
+
 // Pictures and labels: both are QLabels that report double-clicks.
 class LabelWidget : public QLabel, public ActionSource {
   public:
@@ -82,8 +93,9 @@ class LabelWidget : public QLabel, public ActionSource {
 
   protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override {
-        event->accept();
-        reportDoubleClick();
+        if (isLeftDoubleClick(event)) {
+            reportDoubleClick();
+        }
     }
 };
 
@@ -273,8 +285,7 @@ class FormWidget : public QWidget {
     }
 
     void mouseDoubleClickEvent(QMouseEvent* event) override {
-        event->accept();
-        if (peer && peer->doubleClicked) {
+        if (isLeftDoubleClick(event) && peer && peer->doubleClicked) {
             peer->doubleClicked();
         }
     }

@@ -8,7 +8,8 @@
 // modal showing above an owner; CommandButton, PictureBox (sunken 2-pixel border; on X11 shown
 // and hidden by the X server itself once its window is on screen), CheckBox
 // (three states, the toolkit decides what a click does), Label, TextBox (read-only multi-line
-// with wrapping), Line; fonts by name and point size, colours, tab order.
+// with wrapping), Line; fonts by name and point size, colours, tab order; double-clicks of the
+// left button on the window, pictures and labels.
 // Not implemented: resizing events, drag and drop, control arrays, runtime fonts changes.
 
 #include <memory>
