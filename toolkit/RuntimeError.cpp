@@ -1,18 +1,17 @@
 #include "RuntimeError.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "MsgBox.h"
+#include "Warning.h"
 
 namespace toolkit {
 
 namespace {
 
 void endProgramWithReport(const RuntimeError& error) {
-    std::fprintf(stderr, "Run-time error '%d': %s\n", error.number(), error.what());
-    std::fflush(stderr);
+    Warn("Run-time error '" + std::to_string(error.number()) + "': " + error.what());
     MsgBox("Run-time error '" + std::to_string(error.number()) + "':\n\n" + error.what(),
            vbCritical);
     // Like the runtime, end at once: no further handler runs.
