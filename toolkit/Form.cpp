@@ -20,9 +20,6 @@ int toPixels(float twips, double twipsPerPixel) {
     return static_cast<int>(std::lround(std::clamp(twips / twipsPerPixel, -limit, limit)));
 }
 
-// The system's button face, for windows designed without a colour of their own.
-constexpr Colour buttonFace = rgb(0xF0, 0xF0, 0xF0);
-
 }  // namespace
 
 Form::Form(WindowDesign design) : design_(std::move(design)) {
@@ -49,7 +46,7 @@ void Form::load() {
     loaded_ = true;
     Forms.loaded_.push_back(this);
 
-    backColor_ = design_.hasBackColor ? design_.backColor : buttonFace;
+    backColor_ = design_.hasBackColor ? design_.backColor : vbButtonFace;
     const double tppX = windowSystem().twipsPerPixelX();
     const double tppY = windowSystem().twipsPerPixelY();
     width_ = {design_.clientWidth + frameWidthTwips, toPixels(design_.clientWidth, tppX)};

@@ -16,7 +16,7 @@ struct WindowDesign {
     std::string caption;
     float clientWidth = 0;  // twips
     float clientHeight = 0;
-    bool hasBackColor = false;  // false: the system's button face
+    bool hasBackColor = false;  // false: vbButtonFace, the desktop's own
     Colour backColor = 0;
     std::string icon;
 };

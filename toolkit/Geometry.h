@@ -11,6 +11,14 @@ constexpr Colour rgb(unsigned red, unsigned green, unsigned blue) {
     return (blue & 0xFFu) << 16 | (green & 0xFFu) << 8 | (red & 0xFFu);
 }
 
+// A colour of the desktop's theme rather than a fixed one: the high bit set and the system's
+// colour index below, resolved by the backend whenever it draws.
+constexpr Colour vbButtonFace = 0x8000000F;
+
+constexpr bool isSystemColour(Colour colour) {
+    return (colour & 0x80000000u) != 0;
+}
+
 // A native window handle, opaque to portable code (an X window id, an HWND).
 using WindowHandle = std::uintptr_t;
 

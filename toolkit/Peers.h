@@ -51,6 +51,7 @@ class WindowPeer {
     virtual void controlsCreated() = 0;
 
     virtual void setCaption(std::string_view caption) = 0;
+    // A system colour (vbButtonFace) is the desktop's, and follows a change of its theme.
     virtual void setBackColor(Colour colour) = 0;
     // The outer frame's top-left corner, in pixels.
     virtual void moveFrame(int x, int y) = 0;

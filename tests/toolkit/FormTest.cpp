@@ -97,6 +97,12 @@ TEST_F(FormTest, PlaceAndSizeReadBackExactlyAsSet) {
     EXPECT_EQ(a.Height(), 780.0f);
 }
 
+TEST_F(FormTest, AWindowDesignedWithoutAColourHasTheSystemsButtonFace) {
+    RecordingForm a("a");
+    a.Show();
+    EXPECT_EQ(a.BackColor(), 0x8000000Fu) << "the system colour value, resolved by the backend";
+}
+
 TEST_F(FormTest, WindowStateFollowsMinimising) {
     RecordingForm a("a");
     a.Show();

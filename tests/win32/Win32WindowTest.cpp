@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "about_dialog/FERN_BADGER_PULSEWARD_ABOUT.h"
@@ -195,7 +197,7 @@ TEST_F(MainWindowWin32Test, HidingTheHeartsHidesTheirWindows) {
     }
 }
 
-TEST_F(MainWindowWin32Test, DoubleClicksOnTheWindowAndEachHeartOpenTheDialogModally) {
+TEST_F(MainWindowWin32Test, LeftDoubleClicksOnTheWindowAndEachHeartOpenTheDialogModally) {
     window.Show();
     const HWND main = hwndOf(window);
     std::vector<HWND> targets = {main};
@@ -204,6 +206,18 @@ TEST_F(MainWindowWin32Test, DoubleClicksOnTheWindowAndEachHeartOpenTheDialogModa
     }
     ASSERT_EQ(targets.size(), 3u);
     for (HWND target : targets) {
+        for (auto [message, button] :
+             {std::pair{WM_RBUTTONDBLCLK, MK_RBUTTON}, std::pair{WM_MBUTTONDBLCLK, MK_MBUTTON}}) {
+            // Should it open the dialog after all, the step closes it again.
+            testing_support::afterDelay(50ms, [] {
+                if (pulseward::aboutDialog() && pulseward::aboutDialog()->isLoaded()) {
+                    ADD_FAILURE() << "opened by another button than the left";
+                    toolkit::Unload(*pulseward::aboutDialog());
+                }
+            });
+            SendMessageW(target, message, button, MAKELPARAM(5, 5));
+            runEventsFor(100ms);
+        }
         bool sawDialog = false;
         testing_support::afterDelay(50ms, [&] {
             ASSERT_TRUE(pulseward::aboutDialog() && pulseward::aboutDialog()->isLoaded());
@@ -305,6 +319,9 @@ TEST_F(AboutDialogWin32Test, ADoubleClickOnTheCreatorShowsTheAddressAndOkCloses)
         HWND creator = childWithText(dialog, L"Created By Tevrin84");
         ASSERT_NE(creator, nullptr);
         EXPECT_EQ(classOf(creator), L"Static");
+        SendMessageW(creator, WM_RBUTTONDBLCLK, MK_RBUTTON, MAKELPARAM(5, 5));
+        SendMessageW(creator, WM_MBUTTONDBLCLK, MK_MBUTTON, MAKELPARAM(5, 5));
+        EXPECT_EQ(textOf(creator), L"Created By Tevrin84") << "only the left button's";
         SendMessageW(creator, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
         EXPECT_EQ(textOf(creator), L"tevrin84@example.org");
         // The label's own colours: green on black.
@@ -314,6 +331,67 @@ TEST_F(AboutDialogWin32Test, ADoubleClickOnTheCreatorShowsTheAddressAndOkCloses)
     });
     EXPECT_TRUE(closedByOk);
     EXPECT_TRUE(about_dialog_test::holds(testing_support::readSettingsFile(), "AboutLeft=1000"));
+}
+
+// Sets system colours for the test's run, as a change of the desktop's theme does.
+class SystemColours {
+  public:
+    SystemColours(std::vector<int> elements, const std::vector<COLORREF>& colours)
+        : elements_(std::move(elements)) {
+        for (int element : elements_) {
+            saved_.push_back(GetSysColor(element));
+        }
+        set_ = SetSysColors(int(elements_.size()), elements_.data(), colours.data());
+    }
+    ~SystemColours() { SetSysColors(int(elements_.size()), elements_.data(), saved_.data()); }
+    SystemColours(const SystemColours&) = delete;
+    SystemColours& operator=(const SystemColours&) = delete;
+    bool set() const { return set_; }
+
+  private:
+    std::vector<int> elements_;
+    std::vector<COLORREF> saved_;
+    bool set_ = false;
+};
+
+// How much lighter than the background the lightest pixel of a control's caption (right of
+// a tickbox's box) is, once it has painted.
+int captionLift(HWND control, COLORREF background) {
+    pixelAt(control, 0, 0);
+    const auto grey = [](COLORREF c) { return (GetRValue(c) + GetGValue(c) + GetBValue(c)) / 3; };
+    const SIZE size = clientSizeOf(control);
+    HDC dc = GetDC(control);
+    int lightest = 0;
+    for (int y = 0; y < size.cy; ++y) {
+        for (int x = 20; x < size.cx; ++x) {
+            lightest = std::max(lightest, grey(GetPixel(dc, x, y)));
+        }
+    }
+    ReleaseDC(control, dc);
+    return lightest - grey(background);
+}
+
+TEST_F(AboutDialogWin32Test, TheBackgroundIsTheSystemsButtonFaceAndFollowsATheme) {
+    showMain();
+    openAndThen(&FERN_BADGER_PULSEWARD_MAIN::Form_DblClick, [&](FERN_BADGER_PULSEWARD_ABOUT& d) {
+        const HWND dialog = hwndOf(d);
+        // Above and left of every control.
+        EXPECT_EQ(pixelAt(dialog, 4, 4), GetSysColor(COLOR_BTNFACE));
+
+        const COLORREF face = RGB(0x20, 0x24, 0x28), text = RGB(0xE8, 0xE8, 0xE8);
+        SystemColours dark({COLOR_BTNFACE, COLOR_BTNTEXT}, {face, text});
+        ASSERT_TRUE(dark.set());
+        runEventsFor(50ms);
+        const COLORREF background = pixelAt(dialog, 4, 4);
+        EXPECT_EQ(background, face);
+        for (const wchar_t* box :
+             {L"Always On Top", L"Auto-Start PulseWard Timer When PulseWard Runs"}) {
+            HWND control = childWithText(dialog, box);
+            ASSERT_NE(control, nullptr);
+            EXPECT_GT(captionLift(control, background), 128) << "the caption reads on the face";
+        }
+    });
+    EXPECT_EQ(pixelAt(hwndOf(main), 34, 14), RGB(255, 0, 0)) << "the main window keeps its own";
 }
 
 // Modal showing in general, on forms of the test's own.

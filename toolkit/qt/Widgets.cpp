@@ -75,6 +75,17 @@ class ActionSource {
     }
 };
 
+// A double-click is the left button's, as on Windows; any other goes on to the form, which
+// ignores it too.
+bool isLeftDoubleClick(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return false;
+    }
+    event->accept();
+    return true;
+}
+
 // Pictures and labels: both are QLabels that report double-clicks.
 class LabelWidget : public QLabel, public ActionSource {
   public:
@@ -82,8 +93,9 @@ class LabelWidget : public QLabel, public ActionSource {
 
   protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override {
-        event->accept();
-        reportDoubleClick();
+        if (isLeftDoubleClick(event)) {
+            reportDoubleClick();
+        }
     }
 };
 
@@ -118,14 +130,17 @@ class PictureWidget : public LabelWidget {
         }
     }
 
-    void formColourChanged() {
-        TickWait::qtChanged();
-        if (serverPicture_) {
+  protected:
+    // The form's colour reaches its widgets as a palette change, whether the program set it or
+    // the desktop's theme changed it: the server's picture takes it up as its hidden colour.
+    void changeEvent(QEvent* event) override {
+        if (event->type() == QEvent::PaletteChange && serverPicture_) {
+            TickWait::qtChanged();
             serverPicture_ = createServerPicture();
         }
+        LabelWidget::changeEvent(event);
     }
 
-  protected:
     // Qt also hides the form's widgets before it destroys the form's native window, so the
     // picture never outlives the window it is in; the next blink makes it in the new one.
     void hideEvent(QHideEvent* event) override {
@@ -270,8 +285,7 @@ class FormWidget : public QWidget {
     }
 
     void mouseDoubleClickEvent(QMouseEvent* event) override {
-        event->accept();
-        if (peer && peer->doubleClicked) {
+        if (isLeftDoubleClick(event) && peer && peer->doubleClicked) {
             peer->doubleClicked();
         }
     }
@@ -409,15 +423,16 @@ class WindowPeerImpl : public WindowPeer {
         widget_->setWindowTitle(toQString(caption));
     }
 
+    // A system colour is left to the application's palette, so that a change of the desktop's
+    // theme reaches the window too. A window takes no colour from its owner.
     void setBackColor(Colour colour) override {
         TickWait::qtChanged();
-        QPalette palette = widget_->palette();
-        palette.setColor(QPalette::Window, toQColor(colour));
+        QPalette palette;
+        if (!isSystemColour(colour)) {
+            palette.setColor(QPalette::Window, toQColor(colour));
+        }
         widget_->setPalette(palette);
         widget_->setAutoFillBackground(true);
-        for (auto* picture : widget_->findChildren<PictureWidget*>()) {
-            picture->formColourChanged();
-        }
     }
 
     void moveFrame(int x, int y) override {

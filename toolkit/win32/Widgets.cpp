@@ -28,7 +28,12 @@ HINSTANCE instance() {
     return GetModuleHandleW(nullptr);
 }
 
+// A system colour is looked up each time it is drawn, so a change of the desktop's theme shows
+// at the next paint.
 COLORREF toColorRef(Colour colour) {
+    if (isSystemColour(colour)) {
+        return GetSysColor(static_cast<int>(colour & 0xFF));
+    }
     return RGB(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
 }
 
@@ -375,14 +380,14 @@ class WindowPeerImpl : public WindowPeer {
     }
 
     void setBackColor(Colour colour) override {
-        if (backBrush_ && colour == backColor_) {
+        if (colour == backColor_) {
             return;
         }
         if (backBrush_) {
             DeleteObject(backBrush_);
         }
         backColor_ = colour;
-        backBrush_ = CreateSolidBrush(toColorRef(colour));
+        backBrush_ = isSystemColour(colour) ? nullptr : CreateSolidBrush(toColorRef(colour));
         RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     }
 
@@ -560,7 +565,10 @@ class WindowPeerImpl : public WindowPeer {
     static constexpr DWORD style = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN;
 
   private:
-    HBRUSH brush() const { return backBrush_ ? backBrush_ : GetSysColorBrush(COLOR_BTNFACE); }
+    // The system's brushes are its own, and Wine makes a new one when a colour changes.
+    HBRUSH brush() const {
+        return backBrush_ ? backBrush_ : GetSysColorBrush(static_cast<int>(backColor_ & 0xFF));
+    }
 
     RECT outerRect() const {
         RECT r;
@@ -621,7 +629,11 @@ class WindowPeerImpl : public WindowPeer {
             SetBkColor(dc, GetSysColor(COLOR_WINDOW));
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
         }
-        SetBkColor(dc, backBrush_ ? toColorRef(backColor_) : GetSysColor(COLOR_BTNFACE));
+        SetBkColor(dc, toColorRef(backColor_));
+        if (isSystemColour(backColor_)) {
+            // The text colour of the theme that goes with its face; a control would draw black.
+            SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+        }
         return reinterpret_cast<LRESULT>(brush());
     }
 
@@ -643,8 +655,8 @@ class WindowPeerImpl : public WindowPeer {
     std::vector<HFONT> fonts_;
     std::vector<HBRUSH> brushes_;
     std::vector<HICON> icons_;
-    HBRUSH backBrush_ = nullptr;
-    Colour backColor_ = 0;
+    HBRUSH backBrush_ = nullptr;  // for a fixed colour
+    Colour backColor_ = vbButtonFace;
     std::vector<ControlPeerImpl*> controls_;
     std::vector<ControlPeerImpl*> lines_;
     std::vector<std::pair<int, HWND>> tabOrder_;

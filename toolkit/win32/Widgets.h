@@ -3,9 +3,10 @@
 // Plain Win32 windows behind the toolkit's window and control peers.
 //
 // Implemented: sizable tool windows (small caption, sizing frame, close box only, no taskbar
-// entry), frame placement (outer rectangle) and client size in pixels, background colour,
-// icon, window state, HWND, modal showing above an owner with every other window of the
-// program disabled; CommandButton (push button, never default), PictureBox (a JPEG or PNG
+// entry), frame placement (outer rectangle) and client size in pixels, background colour
+// (vbButtonFace: COLOR_BTNFACE under COLOR_BTNTEXT captions, looked up at each paint), icon,
+// window state, HWND, modal showing above an owner with every other window of the program
+// disabled; CommandButton (push button, never default), PictureBox (a JPEG or PNG
 // resource decoded with WIC, in a 2-pixel sunken border, sized to the picture), CheckBox
 // (three states, the toolkit decides what a click does), Label (colours, double-click),
 // TextBox (read-only edit, multi-line with wrapping), Line (painted); fonts by name, point

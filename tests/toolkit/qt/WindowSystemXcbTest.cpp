@@ -1,18 +1,20 @@
 // The Qt window system on a real X server: typing into a widget while Num Lock flips under it
 // (the widgets' connection no longer hears of modifier changes, so each key has to bring its
 // own), a key press the server refuses, reported to the pulse as soon as the server says so
-// (behind another window the pulse does not wait for the server), and a picture
-// the server shows following its form into a new native window.
+// (behind another window the pulse does not wait for the server), and a picture the server
+// shows following its form into a new native window and its colour.
 
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <stdlib.h>
 
 #include <QAbstractNativeEventFilter>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QPalette>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -35,6 +37,7 @@
 // After Qt's headers, which X11's macros would break.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <xcb/xcb.h>
@@ -210,6 +213,32 @@ TEST_F(RefusedPress, IsReportedWhenTheFlushBeforeWaitingTakesItIn) {
 // The heart a blink shows is a window of the server's inside the form's native window.
 class XcbPictures : public XcbKeys {
   protected:
+    void TearDown() override {
+        picture_.reset();
+        window_.reset();
+        QApplication::setPalette(savedPalette_);
+        XcbKeys::TearDown();
+    }
+
+    // A form with one heart, on screen.
+    void showHeart() {
+        toolkit::WindowDesign design;
+        design.caption = "hearts";
+        window_ = toolkit::qt::createWindowPeer(design);
+        toolkit::ControlDescription heart;
+        heart.kind = toolkit::ControlKind::PictureBox;
+        heart.name = "heart";
+        heart.rect = {10, 10, 28, 28};
+        heart.picture = "heart24.jpg";
+        picture_ = window_->createControl(heart);
+        window_->controlsCreated();
+        window_->resizeClient(120, 60);
+        window_->show();
+        form_ = QWidget::find(static_cast<WId>(window_->handle()));
+        ASSERT_NE(form_, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form_, 5000));
+    }
+
     unsigned childWindows(toolkit::WindowHandle window) {
         toolkit::x11::ErrorTrap(toolkit::x11::Connection::display()).failed();
         Window root = 0, parent = 0;
@@ -223,40 +252,67 @@ class XcbPictures : public XcbKeys {
         }
         return count;
     }
+
+    // 0xRRGGBB as the server shows it in the middle of the heart, once both connections have
+    // sent what they hold.
+    unsigned long shownOnTheHeart() {
+        runEventsFor(50ms);
+        XSync(typist_, False);
+        XImage* image = XGetImage(typist_, static_cast<Window>(window_->handle()), 24, 24, 1, 1,
+                                  AllPlanes, ZPixmap);
+        if (!image) {
+            return ~0ul;
+        }
+        const unsigned long pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
+        XDestroyImage(image);
+        return pixel;
+    }
+
+    std::unique_ptr<toolkit::WindowPeer> window_;
+    std::unique_ptr<toolkit::ControlPeer> picture_;
+    QWidget* form_ = nullptr;
+
+  private:
+    QPalette savedPalette_ = QApplication::palette();
 };
 
 TEST_F(XcbPictures, AHeartFollowsItsFormIntoANewNativeWindow) {
-    toolkit::WindowDesign design;
-    design.caption = "hearts";
-    auto window = toolkit::qt::createWindowPeer(design);
-    toolkit::ControlDescription heart;
-    heart.kind = toolkit::ControlKind::PictureBox;
-    heart.name = "heart";
-    heart.rect = {10, 10, 28, 28};
-    heart.picture = "heart24.jpg";
-    auto picture = window->createControl(heart);
-    window->controlsCreated();
-    window->resizeClient(120, 60);
-    window->show();
-    QWidget* form = QWidget::find(static_cast<WId>(window->handle()));
-    ASSERT_NE(form, nullptr);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form, 5000));
-
-    picture->setVisible(false);
-    picture->setVisible(true);
-    const toolkit::WindowHandle first = window->handle();
+    ASSERT_NO_FATAL_FAILURE(showHeart());
+    picture_->setVisible(false);
+    picture_->setVisible(true);
+    const toolkit::WindowHandle first = window_->handle();
     EXPECT_EQ(childWindows(first), 1u);
 
     // Made again without hiding the form, as after a change of screen.
-    QWindow* native = form->windowHandle();
+    QWindow* native = form_->windowHandle();
     native->destroy();
     native->create();
     native->setVisible(true);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form, 5000));
-    const toolkit::WindowHandle second = window->handle();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form_, 5000));
+    const toolkit::WindowHandle second = window_->handle();
     ASSERT_NE(second, first) << "Qt kept the native window";
-    picture->setVisible(false);
+    picture_->setVisible(false);
     EXPECT_EQ(childWindows(second), 1u) << "the heart stayed with the window that is gone";
+}
+
+TEST_F(XcbPictures, AHiddenHeartShowsTheFormsColourWhoeverChangesIt) {
+    ASSERT_NO_FATAL_FAILURE(showHeart());
+    window_->setBackColor(toolkit::rgb(255, 0, 0));
+    picture_->setVisible(false);
+    picture_->setVisible(true);
+    picture_->setVisible(false);
+    EXPECT_EQ(shownOnTheHeart(), 0xFF0000u);
+    window_->setBackColor(toolkit::rgb(0, 0, 0));
+    EXPECT_EQ(shownOnTheHeart(), 0x000000u) << "the program's new colour";
+
+    QPalette theme = QApplication::palette();
+    theme.setColor(QPalette::Window, QColor(0x20, 0x24, 0x28));
+    QApplication::setPalette(theme);
+    window_->setBackColor(toolkit::vbButtonFace);
+    EXPECT_EQ(shownOnTheHeart(), 0x202428u) << "the theme's colour";
+    theme.setColor(QPalette::Window, QColor(0x30, 0x60, 0x90));
+    QApplication::setPalette(theme);
+    EXPECT_EQ(shownOnTheHeart(), 0x306090u) << "the theme's colour after the desktop changed it";
 }
 
 }  // namespace
