@@ -117,10 +117,10 @@ class DesktopTest : public ::testing::Test {
     std::map<std::string, std::string> settings() const { return settingsSection(settingsText()); }
 
     // Starts the program with this test's settings folder.
-    PulsewardRun& start(XDisplay& on) {
+    PulsewardRun& start(XDisplay& on, const std::map<std::string, std::string>& environment = {}) {
         const PulsewardRun::Paths paths{
             shared().program, folder_ / "config", folder_ / "runtime",
-            folder_ / ("run-" + std::to_string(runs_.size() + 1) + ".log")};
+            folder_ / ("run-" + std::to_string(runs_.size() + 1) + ".log"), environment};
         runs_.push_back(std::make_unique<PulsewardRun>(on, paths));
         return *runs_.back();
     }

@@ -8,12 +8,14 @@ namespace {
 
 SpawnOptions programOptions(const std::string& displayName, const PulsewardRun::Paths& paths) {
     // Qt's own variables (platform, scaling, font dpi) would change what is measured here.
+    std::map<std::string, std::string> environment = {
+        {"DISPLAY", displayName},
+        {"QT_QPA_PLATFORM", "xcb"},
+        {"XDG_CONFIG_HOME", paths.configHome.string()},
+        {"XDG_RUNTIME_DIR", paths.runtimeDir.string()}};
+    environment.insert(paths.environment.begin(), paths.environment.end());
     return {{paths.program.string()},
-            environmentWith({{"DISPLAY", displayName},
-                             {"QT_QPA_PLATFORM", "xcb"},
-                             {"XDG_CONFIG_HOME", paths.configHome.string()},
-                             {"XDG_RUNTIME_DIR", paths.runtimeDir.string()}},
-                            {"QT_", "WAYLAND_DISPLAY"}),
+            environmentWith(environment, {"QT_", "WAYLAND_DISPLAY"}),
             paths.log};
 }
 

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -23,6 +24,7 @@ class PulsewardRun {
         std::filesystem::path configHome;
         std::filesystem::path runtimeDir;
         std::filesystem::path log;
+        std::map<std::string, std::string> environment = {};  // set for this run only
     };
     PulsewardRun(XDisplay& x, const Paths& paths);
 

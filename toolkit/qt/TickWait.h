@@ -13,6 +13,21 @@
 // Qt's loop takes over as usual. So does a tick that changed anything in Qt, since Qt may then
 // have started a timer of its own or have requests to send, and a tick that made or removed a
 // timer.
+//
+// It is kept because it pays: behind another window (where the pulse spends most of its life)
+// the program takes about 0.016 % of a core with it and 0.020 to 0.025 % on Qt's own event loop
+// (QT_NO_GLIB=1), in alternating runs on one machine; in front the two are alike. Why it is safe:
+// - prepare and query are GLib's calls for running a context from another loop, and they are
+//   made here with the context acquired, between two of Qt's iterations (Qt emits aboutToBlock
+//   before it iterates), never inside GLib's own prepare or check. Each prepare starts a cycle
+//   afresh, so leaving one after the wait, without check or dispatch, leaves nothing behind.
+// - Nothing of Qt's or GLib's is dispatched here: only our own timers' descriptors, read and
+//   handled as their Qt socket notifiers would. Whatever else is ready is left for Qt's loop,
+//   which runs its full cycle next.
+// - A tick may open a modal loop or a message box; that loop runs Qt's event loop in turn, as a
+//   handler called from Qt's loop would, and its own aboutToBlock waits here again with a
+//   query of its own.
+// The desktop tests run the pulse on both loops.
 
 #include <functional>
 
