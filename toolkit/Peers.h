@@ -50,7 +50,6 @@ class WindowPeer {
     // Called once every control exists: tab order and first focus.
     virtual void controlsCreated() = 0;
 
-    virtual void setCaption(std::string_view caption) = 0;
     // A system colour (vbButtonFace) is the desktop's, and follows a change of its theme.
     virtual void setBackColor(Colour colour) = 0;
     // The outer frame's top-left corner, in pixels.

@@ -418,11 +418,6 @@ class WindowPeerImpl : public WindowPeer {
         }
     }
 
-    void setCaption(std::string_view caption) override {
-        TickWait::qtChanged();
-        widget_->setWindowTitle(toQString(caption));
-    }
-
     // A system colour is left to the application's palette, so that a change of the desktop's
     // theme reaches the window too. A window takes no colour from its owner.
     void setBackColor(Colour colour) override {

@@ -375,10 +375,6 @@ class WindowPeerImpl : public WindowPeer {
         }
     }
 
-    void setCaption(std::string_view caption) override {
-        SetWindowTextW(window_, widen(caption).c_str());
-    }
-
     void setBackColor(Colour colour) override {
         if (colour == backColor_) {
             return;
