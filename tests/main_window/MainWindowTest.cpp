@@ -291,7 +291,8 @@ TEST_F(MainWindowUnloadTest, FailedWritesShowOneMessageAndTheWindowStillCloses) 
     ASSERT_EQ(messages().size(), 1u);
     EXPECT_NE(messages()[0].find("\"MainLeft\" and \"MainTop\""), std::string::npos)
         << messages()[0];
-    EXPECT_NE(messages()[0].find("folder"), std::string::npos) << "says why: " << messages()[0];
+    EXPECT_NE(messages()[0].find("Path/File access error"), std::string::npos)
+        << "says why: " << messages()[0];
 }
 
 }  // namespace

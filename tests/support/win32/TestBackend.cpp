@@ -142,7 +142,14 @@ std::string readSettingsFile() {
 // under it.
 UnwritableSettings::UnwritableSettings() {
     clearSettings();
+    // Only the program's own key is volatile: made along with it, its parent would be too, and
+    // stay so for every later test.
     HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings", 0, nullptr,
+                        REG_OPTION_NON_VOLATILE, KEY_READ, nullptr, &key,
+                        nullptr) == ERROR_SUCCESS) {
+        RegCloseKey(key);
+    }
     if (RegCreateKeyExW(HKEY_CURRENT_USER, appKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_READ,
                         nullptr, &key, nullptr) == ERROR_SUCCESS) {
         RegCloseKey(key);
