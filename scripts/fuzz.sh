@@ -24,9 +24,9 @@ for target in "${targets[@]}"; do
     # -close_fd_mask=2: the program's own warnings about unusable settings would flood the
     # log; libFuzzer and the sanitizers still report on a copy of stderr.
     status=0
-    "build/fuzz/tests/fuzz/$target" -max_total_time="$seconds" -timeout=10 -close_fd_mask=2 \
-        -print_final_stats=1 -artifact_prefix="$run/findings/" "$run/corpus" >"$run/log" 2>&1 ||
-        status=$?
+    "build/fuzz/tests/fuzz/$target" -max_total_time="$seconds" -timeout=10 \
+        -close_fd_mask=2 -print_final_stats=1 -artifact_prefix="$run/findings/" "$run/corpus" \
+        >"$run/log" 2>&1 || status=$?
     if ((status != 0)); then
         tail -n 60 "$run/log"
         failed+=("$target")

@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "app/PulsewardSettings.h"
+#include "toolkit/Application.h"
 #include "toolkit/Conversions.h"
 #include "toolkit/MsgBox.h"
 #include "toolkit/RuntimeError.h"
@@ -120,7 +121,20 @@ std::pair<Setting, std::string> writeFor(const std::uint8_t* data, std::size_t s
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
+// Qt trusts the lengths inside a stored "@Variant(...)" value and may ask for gigabytes it
+// never touches, which the address sanitizer would count in its shadow memory; here, as on a
+// machine without that memory, such an allocation fails (malloc returns null) and Qt copes.
+extern "C" const char* __asan_default_options() {
+    return "allocator_may_return_null=1:max_allocation_size_mb=1024";
+}
+
+extern "C" int LLVMFuzzerInitialize(int*, char*** argv) {
+    // The program reads its settings with its application running, as Qt needs for some
+    // values a file may hold (a stored cursor or picture); here on Qt's offscreen platform.
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static int applicationArgc = 1;
+    static toolkit::Application application(applicationArgc, *argv,
+                                            std::string(PulsewardSettings::appName));
     // In memory where there is a tmpfs: the store syncs every write to disk.
     std::string folder = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
     folder += "/pulseward-fuzz-XXXXXX";
