@@ -129,6 +129,14 @@ std::set<std::string> strayFiles() {
     return names;
 }
 
+// Removes the store's lock file when a kill left it empty (taken, but not yet stamped with its
+// owner), as Qt would hold every later write until it is 30 s old; says whether it did.
+bool removeEmptyLock() {
+    const fs::path lock = testing_support::settingsFile() + ".lock";
+    std::error_code error;
+    return fs::file_size(lock, error) == 0 && !error && fs::remove(lock);
+}
+
 unsigned chooseSeed() {
     if (const char* seed = std::getenv("PULSEWARD_KILL_SEED")) {
         return unsigned(std::strtoul(seed, nullptr, 10));
@@ -153,6 +161,7 @@ TEST(SettingsStoreKill, EveryKeyHoldsItsOldOrNewTextAfterEachKill) {
     setAllKeys(keys, start);
     int killsMidRound = 0;
     int killsAtOneRound = 0;
+    int emptyLocks = 0;
     for (int kill = 0; kill < kills; ++kill) {
         SCOPED_TRACE("kill " + std::to_string(kill) + " of a writer that began with round " +
                      std::to_string(start + 1));
@@ -190,13 +199,14 @@ TEST(SettingsStoreKill, EveryKeyHoldsItsOldOrNewTextAfterEachKill) {
 
         start = rounds.front();
         setAllKeys(keys, start);
+        emptyLocks += removeEmptyLock();
     }
 
     const auto strays = strayFiles();
     std::printf(
         "%d kills: %d with keys of two rounds in the file, %d with every key at one round; "
-        "%ld rounds in all; %zu stray files in the settings folder\n",
-        kills, killsMidRound, killsAtOneRound, start, strays.size());
+        "%ld rounds in all; %d empty lock files removed; %zu stray files in the settings folder\n",
+        kills, killsMidRound, killsAtOneRound, start, emptyLocks, strays.size());
     for (const auto& name : strays) {
         std::printf("  stray: %s\n", name.c_str());
     }
