@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -14,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "tests/fuzz/FuzzRequire.h"
 #include "toolkit/Conversions.h"
 #include "toolkit/RuntimeError.h"
 
@@ -25,15 +25,12 @@ using toolkit::CInt;
 using toolkit::CSng;
 using toolkit::CStr;
 
-constexpr int typeMismatch = 13;
-constexpr int overflow = 6;
+const int typeMismatch = toolkit::RuntimeError::typeMismatch().number();
+const int overflow = toolkit::RuntimeError::overflow().number();
 
-// A violated property ends the run, so libFuzzer keeps the input that shows it.
 void require(bool holds, const char* property, std::string_view text) {
     if (!holds) {
-        std::fprintf(stderr, "property violated: %s, text \"%.*s\"\n", property, int(text.size()),
-                     text.data());
-        std::abort();
+        fuzz::require(false, property, "text \"" + std::string(text) + "\"");
     }
 }
 

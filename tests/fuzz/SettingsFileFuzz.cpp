@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "app/PulsewardSettings.h"
+#include "tests/fuzz/FuzzRequire.h"
 #include "toolkit/Application.h"
 #include "toolkit/Conversions.h"
 #include "toolkit/MsgBox.h"
@@ -43,9 +44,9 @@ std::string lastMessage;
 
 void require(bool holds, const char* property, Setting key) {
     if (!holds) {
-        std::fprintf(stderr, "property violated: %s, key %s; %s\n", property,
-                     std::string(PulsewardSettings::keyName(key)).c_str(), lastMessage.c_str());
-        std::abort();
+        const std::string said = lastMessage.empty() ? "" : "; the store said: " + lastMessage;
+        fuzz::require(false, property,
+                      "key " + std::string(PulsewardSettings::keyName(key)) + said);
     }
 }
 
