@@ -85,8 +85,6 @@ void checkTypedRead(Setting key, Read read, Convert convert, Usable usable) {
 // Each key through the reads the program gives it: places and sizes as singles, the
 // options as the main window and the About dialog read them.
 void checkReads(Setting key) {
-    const auto single = [](const std::string& t) { return toolkit::CSng(t); };
-    const auto tickbox = [](const std::string& t) { return toolkit::CInt(t); };
     switch (key) {
         case Setting::Always_On_Top_TICKBOX:
             checkTypedRead<bool>(
@@ -100,13 +98,15 @@ void checkReads(Setting key) {
                 [](double v) { return std::isfinite(v); });
             break;
         default:
-            checkTypedRead<float>(key, PulsewardSettings::readSingle, single, [key](float v) {
-                return std::isfinite(v) && (!isSize(key) || v > 0);
-            });
+            checkTypedRead<float>(
+                key, PulsewardSettings::readSingle,
+                [](const std::string& t) { return toolkit::CSng(t); },
+                [key](float v) { return std::isfinite(v) && (!isSize(key) || v > 0); });
             return;
     }
-    checkTypedRead<std::int16_t>(key, PulsewardSettings::readTickbox, tickbox,
-                                 [](std::int16_t v) { return v >= 0 && v <= 2; });
+    checkTypedRead<std::int16_t>(
+        key, PulsewardSettings::readTickbox, [](const std::string& t) { return toolkit::CInt(t); },
+        [](std::int16_t v) { return v >= 0 && v <= 2; });
 }
 
 // A key and a single's text as the program writes them, chosen by the input.

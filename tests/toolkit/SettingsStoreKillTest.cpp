@@ -1,7 +1,7 @@
 // The settings store killed while it writes: a process writing the program's ten keys round
 // after round (pulseward_settings_writer) gets SIGKILL at random moments, and after each kill
 // the file still parses and every key holds its old or its new text, nothing torn.
-// PULSEWARD_KILL_SEED repeats a run's random moments.
+// PULSEWARD_KILL_SEED repeats a run's random delays.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -18,8 +18,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -96,7 +94,7 @@ FileRounds readRounds(const std::vector<std::string>& keys) {
             const bool isRound = !text.empty() && text.size() < 10 &&
                                  text.find_first_not_of("0123456789") == std::string::npos;
             if (!isRound) {
-                result.fault += " " + key + " holds \"" + text + "\"";
+                result.fault += "; " + key + " holds \"" + text + "\"";
             }
             const long round = isRound ? std::stol(text) : -1;
             result.rounds.push_back(round);
