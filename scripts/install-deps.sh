@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need, when missing.
 # With --windows, instead those for cross-compiling the Windows program and testing it under
-# Wine.
+# Wine; with --fuzz, also clang and its libFuzzer and sanitizer runtimes (scripts/fuzz.sh).
 set -euo pipefail
 
 packages=(
@@ -15,6 +15,9 @@ packages=(
     xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils x11-apps imagemagick librsvg2-bin libxss-dev
 )
 
+if [[ "${1:-}" == "--fuzz" ]]; then
+    packages+=(clang libclang-rt-14-dev)
+fi
 if [[ "${1:-}" == "--windows" ]]; then
     packages=(
         cmake ninja-build googletest

@@ -77,9 +77,10 @@ std::string normalisedNumber(std::string_view text, char separator) {
 }
 
 // The power of ten of the leading digit of a nonzero number from normalisedNumber, saturated
-// far beyond any floating-point range.
+// far beyond any floating-point range and beyond what the digits before the exponent can
+// make up for.
 long decimalMagnitude(const std::string& number) {
-    constexpr long limit = 1'000'000;
+    const long limit = 1'000'000 + long(number.size());
     const auto exponentAt = number.find('e');
     long exponent = 0;
     if (exponentAt != std::string::npos) {

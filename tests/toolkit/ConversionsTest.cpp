@@ -174,6 +174,11 @@ TEST(Conversions, TooSmallToHoldIsZeroNotAnOverflow) {
     EXPECT_EQ(CSng("1e-99999", '.'), 0.0f);
     const std::string tinier = "0," + std::string(400, '0') + "1";
     EXPECT_EQ(CDbl(tinier, ','), 0.0);
+    // A million digits and more before an exponent that takes yet more away.
+    const std::string manyDigits = "1" + std::string(2'000'000, '0');
+    EXPECT_EQ(CDbl(manyDigits + "e-10000000", '.'), 0.0);
+    EXPECT_EQ(CSng(manyDigits + "e-10000000", '.'), 0.0f);
+    EXPECT_EQ(errorNumber([&] { CDbl(manyDigits + "e-1000000", '.'); }), overflow);
 }
 
 // Text to boolean.
