@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <map>
 #include <optional>
 #include <set>
@@ -263,6 +265,22 @@ TEST_F(SettingsStoreTest, FileStaysWholeThroughManyWrites) {
 
     // Nothing but the file is left behind in the folder.
     EXPECT_EQ(folderListing(), leftBehind);
+}
+
+// A process killed while it took the store's lock leaves the lock file empty, naming no owner.
+TEST_F(SettingsStoreTest, AnEmptyLockLeftByAKilledWriterDoesNotHoldUpTheNextWrite) {
+    const fs::path lock = testing_support::settingsFile() + ".lock";
+    std::ofstream{lock};
+    fs::last_write_time(lock, fs::file_time_type::clock::now() - std::chrono::seconds(5));
+
+    // Qt would wait until the lock is 30 s old; this waits no longer than 20 s.
+    auto written = std::async(std::launch::async, [] {
+        toolkit::createSettingsStore()->write(app, section, "MainLeft", "1500");
+    });
+    ASSERT_EQ(written.wait_for(std::chrono::seconds(20)), std::future_status::ready)
+        << "the write waits on the abandoned lock";
+    written.get();
+    EXPECT_EQ(readCopyOfFile("MainLeft"), "1500");
 }
 
 }  // namespace

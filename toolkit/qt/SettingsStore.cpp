@@ -5,11 +5,13 @@
 // return, atomic replacement and locking against other running copies (QSettings' own); a file
 // that is not an INI file (junk, a damaged disk block) reads as far as it can, with one warning,
 // and the first write keeps it beside the store under another name and starts a fresh store with
-// whatever could be read from it; a failed write says what stood in its way.
+// whatever could be read from it; a failed write says what stood in its way; a lock left empty
+// by a process killed while taking it does not hold up the next write.
 // Not implemented: change notification.
 
 #include <sys/stat.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -106,6 +108,17 @@ QString backupName(const QString& path) {
     fail("cannot write " + path);
 }
 
+// A lock file that a process killed while taking it left empty names no owner, so QSettings
+// would hold every write until the file is 30 s old. One that has stayed empty for a second is
+// such a one: a live owner writes its name in at once.
+void clearAbandonedLock(const QString& path) {
+    const QFileInfo lock(path + QStringLiteral(".lock"));
+    if (lock.isFile() && lock.size() == 0 &&
+        lock.lastModified().msecsTo(QDateTime::currentDateTime()) > 1000) {
+        QFile::remove(lock.filePath());
+    }
+}
+
 class IniSettingsStore : public SettingsStore {
   public:
     std::optional<std::string> read(std::string_view appName, std::string_view section,
@@ -132,6 +145,7 @@ class IniSettingsStore : public SettingsStore {
         if (!QDir().mkpath(folder)) {
             fail("cannot create " + folder);
         }
+        clearAbandonedLock(path);
         QList<std::pair<QString, QVariant>> carried;
         {
             QSettings current(path, QSettings::IniFormat);
