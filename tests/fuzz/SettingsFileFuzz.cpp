@@ -25,6 +25,7 @@
 #include "toolkit/Conversions.h"
 #include "toolkit/MsgBox.h"
 #include "toolkit/RuntimeError.h"
+#include "toolkit/Screen.h"
 
 namespace {
 
@@ -59,9 +60,35 @@ void markChanged() {
     utimensat(AT_FDCWD, settingsPath.c_str(), times, 0);
 }
 
-bool isSize(Setting key) {
-    return key == Setting::MainWidth || key == Setting::MainHeight || key == Setting::AboutWidth ||
-           key == Setting::AboutHeight;
+// A size must be above zero and no larger than all screens together.
+bool usableSize(Setting key, float twips) {
+    if (key == Setting::MainWidth || key == Setting::AboutWidth) {
+        return twips > 0 && twips <= toolkit::Screen::VirtualWidth();
+    }
+    if (key == Setting::MainHeight || key == Setting::AboutHeight) {
+        return twips > 0 && twips <= toolkit::Screen::VirtualHeight();
+    }
+    return true;
+}
+
+// The About dialog's tickbox shows a stored 0, 1 or 2 as it is, and anything else as the option
+// the main window put in force with it.
+void checkTickboxRead(Setting key) {
+    const std::string text = PulsewardSettings::read(key);
+    const std::int16_t value = PulsewardSettings::readTickbox(key);
+    require(value >= 0 && value <= 2, "a tickbox reads 0, 1 or 2", key);
+    std::optional<std::int16_t> stored;
+    try {
+        stored = toolkit::CInt(text);
+    } catch (const toolkit::RuntimeError&) {
+    }
+    if (stored && *stored >= 0 && *stored <= 2) {
+        require(value == *stored, "a tickbox in range reads as stored", key);
+        return;
+    }
+    const bool inForce = key == Setting::AUTOSTART_TICKBOX ? PulsewardSettings::readDouble(key) == 1
+                                                           : PulsewardSettings::readBoolean(key);
+    require(value == (inForce ? 1 : 0), "a tickbox out of range shows the option in force", key);
 }
 
 // The typed read gives the stored text's value when it converts and the reader can use it,
@@ -101,12 +128,10 @@ void checkReads(Setting key) {
             checkTypedRead<float>(
                 key, PulsewardSettings::readSingle,
                 [](const std::string& t) { return toolkit::CSng(t); },
-                [key](float v) { return std::isfinite(v) && (!isSize(key) || v > 0); });
+                [key](float v) { return std::isfinite(v) && usableSize(key, v); });
             return;
     }
-    checkTypedRead<std::int16_t>(
-        key, PulsewardSettings::readTickbox, [](const std::string& t) { return toolkit::CInt(t); },
-        [](std::int16_t v) { return v >= 0 && v <= 2; });
+    checkTickboxRead(key);
 }
 
 // A key and a single's text as the program writes them, chosen by the input.
