@@ -13,6 +13,9 @@ packages=(
     qt6-qpa-plugins fonts-dejavu-core fonts-liberation2
     # desktop tests and screenshots
     xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils x11-apps imagemagick librsvg2-bin libxss-dev
+    # Wayland tests: sway and Weston headless, XWayland, swayidle, wtype, and our key client's
+    # libraries
+    sway swayidle xwayland weston wtype libwayland-dev wayland-protocols libxkbcommon-dev
 )
 
 if [[ "${1:-}" == "--fuzz" ]]; then

@@ -1,0 +1,154 @@
+// The Wayland test fixtures on real compositors: sway focuses our key client and its idle timer
+// fires and resumes as swayidle reports; Weston maps the client; everything ends with the test.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "tests/wayland/IdleWatcher.h"
+#include "tests/wayland/KeyClientRun.h"
+#include "tests/wayland/WaylandSession.h"
+
+namespace wayland_test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+bool installed(const std::string& program) {
+    return desktop_test::runCommand({"sh", "-c", "command -v " + program},
+                                    {"PATH=/usr/sbin:/usr/bin:/sbin:/bin"})
+               .status == 0;
+}
+
+// Whether sway's tree shows the window with the app id as the focused one. In sway's JSON a
+// window's "focused" comes before its "app_id", with no other node in between.
+bool swayFocuses(const WaylandSession& session, const std::string& appId) {
+    const std::string tree = session.swaymsg({"-t", "get_tree"}).output;
+    const auto app = tree.find("\"app_id\": \"" + appId + "\"");
+    if (app == std::string::npos) {
+        return false;
+    }
+    const auto focused = tree.rfind("\"focused\": ", app);
+    return focused != std::string::npos && tree.compare(focused + 11, 4, "true") == 0;
+}
+
+class WaylandFixtures : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const char* program : {"sway", "swayidle", "weston", "wtype", "setpriv"}) {
+            if (!installed(program)) {
+                GTEST_SKIP() << program << " is not installed (scripts/install-deps.sh)";
+            }
+        }
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/pulseward-wayland-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+        // The compositor's user must get through to its own folders.
+        chmod(folder_.c_str(), 0755);
+    }
+
+    void TearDown() override {
+        if (HasFailure()) {
+            std::cout << "Logs are kept in " << folder_ << "\n";
+        } else if (!folder_.empty()) {
+            std::error_code ignored;
+            fs::remove_all(folder_, ignored);
+        }
+    }
+
+    // wtype's own virtual keyboard, with a keymap of its own, typing Num Lock twice.
+    void typeNumLockTwice(WaylandSession& session) {
+        const auto typed = session.run({"wtype", "-k", "Num_Lock", "-s", "50", "-k", "Num_Lock"});
+        ASSERT_EQ(typed.status, 0) << "wtype: " << typed.output;
+    }
+
+    fs::path folder_;
+};
+
+TEST_F(WaylandFixtures, SwayFocusesTheKeyClientWhichSeesKeysOnceTheSeatHasAKeyboard) {
+    auto session = WaylandSession::startSway(folder_ / "sway");
+    EXPECT_TRUE(session->waylandDisplay().starts_with("wayland-"));
+    EXPECT_TRUE(session->xDisplay().starts_with(":"));
+
+    KeyClientRun client(*session, folder_ / "key-client.log");
+    ASSERT_TRUE(client.waitFor("mapped", 10s)) << client.output().text();
+    EXPECT_TRUE(swayFocuses(*session, "pulseward_key_client"));
+    // Without input devices the seat has no keyboard, so no client gets one (nor an enter).
+    const auto firstCapabilities = client.waitFor("capabilities", 5s);
+    ASSERT_TRUE(firstCapabilities);
+    EXPECT_EQ(client.events()[*firstCapabilities].number("keyboard"), 0u);
+
+    typeNumLockTwice(*session);
+    const auto enter = client.waitFor("enter", 5s);
+    ASSERT_TRUE(enter) << client.output().text();
+    ASSERT_TRUE(client.waitFor("leave", 5s, *enter));
+    const auto events = client.events();
+    std::size_t presses = 0;
+    std::size_t keymaps = 0;
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        presses += events[i].pressed() ? 1 : 0;
+        keymaps += events[i].kind == "keymap" && events[i].number("hash") != 0 ? 1 : 0;
+    }
+    EXPECT_EQ(presses, 2u) << client.output().text();
+    EXPECT_GE(keymaps, 1u) << client.output().text();
+    // The virtual keyboard gone, the seat has no keyboard again.
+    EXPECT_EQ(events.back().kind, "capabilities");
+    EXPECT_EQ(events.back().number("keyboard"), 0u);
+}
+
+TEST_F(WaylandFixtures, SwayIdleTimerFiresWithoutInputAndResumesAtAKeyPress) {
+    auto session = WaylandSession::startSway(folder_ / "sway");
+    IdleWatcher idle(*session, folder_ / "swayidle.log");
+    const auto firstIdle = idle.waitForIdle(10s);
+    ASSERT_TRUE(firstIdle) << idle.output().text();
+    EXPECT_EQ(idle.resumedCount(), 0u);
+
+    typeNumLockTwice(*session);
+    const auto resumed = idle.waitForResumed(5s, *firstIdle);
+    ASSERT_TRUE(resumed) << idle.output().text();
+    EXPECT_TRUE(idle.waitForIdle(10s, *resumed)) << "the timer did not start again";
+}
+
+TEST_F(WaylandFixtures, SwayEndsWithXWaylandAndItsClients) {
+    auto session = WaylandSession::startSway(folder_ / "sway");
+    const auto x = session->run({"xdpyinfo"});
+    EXPECT_EQ(x.status, 0) << "XWayland on " << session->xDisplay() << ": " << x.output;
+    KeyClientRun client(*session, folder_ / "key-client.log");
+    ASSERT_TRUE(client.waitFor("mapped", 10s));
+
+    const pid_t group = session->compositorPid();
+    session.reset();
+    // XWayland is not sway's child (wlroots forks twice), so it is reaped by someone else
+    // shortly after the group's SIGKILL.
+    const auto end = std::chrono::steady_clock::now() + 5s;
+    while (kill(-group, 0) == 0 && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_NE(kill(-group, 0), 0) << "something sway started outlived it";
+    EXPECT_TRUE(client.waitFor("disconnected", 5s) || !client.process().running())
+        << client.output().text();
+}
+
+TEST_F(WaylandFixtures, WestonMapsTheKeyClient) {
+    auto session = WaylandSession::startWeston(folder_ / "weston");
+    KeyClientRun client(*session, folder_ / "key-client.log");
+    ASSERT_TRUE(client.waitFor("mapped", 10s)) << client.output().text();
+    EXPECT_TRUE(client.process().running());
+}
+
+}  // namespace
+}  // namespace wayland_test
+
+int main(int argc, char** argv) {
+    desktop_test::installChildCleanup();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

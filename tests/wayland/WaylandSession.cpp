@@ -1,0 +1,255 @@
+#include "tests/wayland/WaylandSession.h"
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+#include <thread>
+
+namespace wayland_test {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using desktop_test::environmentWith;
+using desktop_test::SpawnOptions;
+
+namespace {
+
+constexpr auto startLimit = 20s;
+
+// No bar, no background program, nothing sway would start in a session of its own (its `exec`
+// children leave our process group). XWayland starts when its first client connects.
+constexpr const char* swayConfig =
+    R"(# The Wayland tests' sway: one headless output, XWayland, nothing else.
+xwayland enable
+focus_follows_mouse no
+)";
+
+void handToUser(const fs::path& path, mode_t mode) {
+    if (chown(path.c_str(), WaylandSession::user, WaylandSession::user) != 0 ||
+        chmod(path.c_str(), mode) != 0) {
+        throw std::runtime_error("cannot hand " + path.string() +
+                                 " to the test user: " + std::strerror(errno));
+    }
+}
+
+bool acceptsConnections(const fs::path& socketPath) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string text = socketPath.string();
+    if (text.size() >= sizeof address.sun_path) {
+        return false;
+    }
+    std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
+    const bool connected = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return connected;
+}
+
+// The X display whose lock file names the process: XWayland's sockets are opened by the
+// compositor, which writes its own pid there.
+std::string xDisplayOwnedBy(pid_t pid) {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/tmp", error)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with(".X") || !name.ends_with("-lock")) {
+            continue;
+        }
+        std::ifstream in(entry.path());
+        long owner = 0;
+        if (in >> owner && owner == pid) {
+            return ":" + name.substr(2, name.size() - 2 - 5);
+        }
+    }
+    return {};
+}
+
+template <typename Condition>
+bool waitUntil(Condition condition, std::chrono::milliseconds limit) {
+    const auto end = Clock::now() + limit;
+    while (!condition()) {
+        if (Clock::now() >= end) {
+            return false;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<WaylandSession> WaylandSession::startSway(const fs::path& folder) {
+    std::unique_ptr<WaylandSession> session(new WaylandSession);
+    session->prepareFolders(folder);
+    const fs::path config = folder / "sway.config";
+    std::ofstream(config) << swayConfig;
+    session->startCompositor({"sway", "--config", config.string()}, "sway.log");
+    session->waitForSocket({});
+    session->waitForSway();
+    session->findXDisplay();
+    return session;
+}
+
+std::unique_ptr<WaylandSession> WaylandSession::startWeston(const fs::path& folder,
+                                                            bool withXWayland) {
+    std::unique_ptr<WaylandSession> session(new WaylandSession);
+    session->prepareFolders(folder);
+    const std::string socket = "wayland-pulseward";
+    std::vector<std::string> argv = {"weston", "--backend=headless-backend.so",
+                                     "--socket=" + socket, "--no-config", "--idle-time=0"};
+    if (withXWayland) {
+        argv.push_back("--xwayland");
+    }
+    session->startCompositor(argv, "weston.log");
+    session->waitForSocket(socket);
+    if (withXWayland) {
+        session->findXDisplay();
+    }
+    return session;
+}
+
+WaylandSession::~WaylandSession() {
+    if (compositor_) {
+        compositor_->stop();
+    }
+}
+
+void WaylandSession::prepareFolders(const fs::path& folder) {
+    folder_ = folder;
+    runtime_ = folder / "runtime";
+    home_ = folder / "home";
+    fs::create_directories(runtime_);
+    fs::create_directories(home_);
+    handToUser(folder_, 0755);
+    handToUser(home_, 0755);
+    handToUser(runtime_, 0700);
+}
+
+void WaylandSession::startCompositor(const std::vector<std::string>& argv,
+                                     const std::string& logName) {
+    const fs::path log = folder_ / logName;
+    compositor_ = std::make_unique<ChildProcess>(
+        SpawnOptions{asUser(argv),
+                     clientEnvironment({{"WLR_BACKENDS", "headless"},
+                                        {"WLR_LIBINPUT_NO_DEVICES", "1"},
+                                        {"WLR_RENDERER", "pixman"}}),
+                     log});
+}
+
+void WaylandSession::waitForSocket(const std::string& fixedName) {
+    const bool found = waitUntil(
+        [&] {
+            if (!compositor_->running()) {
+                return true;
+            }
+            std::error_code error;
+            for (const auto& entry : fs::directory_iterator(runtime_, error)) {
+                const std::string name = entry.path().filename().string();
+                const bool candidate =
+                    fixedName.empty() ? name.starts_with("wayland-") && !name.ends_with(".lock")
+                                      : name == fixedName;
+                if (candidate && entry.is_socket() && acceptsConnections(entry.path())) {
+                    waylandDisplay_ = name;
+                    return true;
+                }
+            }
+            return false;
+        },
+        startLimit);
+    if (!found || waylandDisplay_.empty()) {
+        throw std::runtime_error("the compositor did not open its Wayland socket; see " +
+                                 folder_.string());
+    }
+}
+
+void WaylandSession::waitForSway() {
+    const std::string prefix =
+        "sway-ipc." + std::to_string(user) + "." + std::to_string(compositor_->pid()) + ".sock";
+    const bool answered = waitUntil(
+        [&] {
+            if (!compositor_->running()) {
+                return true;
+            }
+            if (!fs::exists(runtime_ / prefix)) {
+                return false;
+            }
+            swaySocket_ = (runtime_ / prefix).string();
+            return swaymsg({"-t", "get_version"}).status == 0;
+        },
+        startLimit);
+    if (!answered || !compositor_->running()) {
+        swaySocket_.clear();
+        throw std::runtime_error("sway did not answer on its IPC socket; see " + folder_.string());
+    }
+}
+
+void WaylandSession::findXDisplay() {
+    if (!waitUntil([&] { return !(xDisplay_ = xDisplayOwnedBy(compositor_->pid())).empty(); },
+                   startLimit)) {
+        throw std::runtime_error("the compositor opened no X display for XWayland; see " +
+                                 folder_.string());
+    }
+}
+
+std::vector<std::string> WaylandSession::clientEnvironment(
+    const std::map<std::string, std::string>& extra) const {
+    std::map<std::string, std::string> set = {{"HOME", home_.string()},
+                                              {"XDG_RUNTIME_DIR", runtime_.string()},
+                                              {"XDG_SESSION_TYPE", "wayland"}};
+    if (!waylandDisplay_.empty()) {
+        set["WAYLAND_DISPLAY"] = waylandDisplay_;
+    }
+    if (!xDisplay_.empty()) {
+        set["DISPLAY"] = xDisplay_;
+    }
+    if (!swaySocket_.empty()) {
+        set["SWAYSOCK"] = swaySocket_;
+    }
+    for (const auto& [name, value] : extra) {
+        set[name] = value;
+    }
+    return environmentWith(set, {"WAYLAND_", "DISPLAY", "XDG_", "SWAYSOCK", "I3SOCK", "WLR_",
+                                 "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS"});
+}
+
+std::vector<std::string> WaylandSession::asUser(const std::vector<std::string>& argv) {
+    // Changing the user clears the parent-death signal; setpriv sets it again afterwards.
+    std::vector<std::string> result = {"setpriv",
+                                       "--reuid=" + std::to_string(user),
+                                       "--regid=" + std::to_string(user),
+                                       "--clear-groups",
+                                       "--pdeathsig=SIGKILL",
+                                       "--"};
+    result.insert(result.end(), argv.begin(), argv.end());
+    return result;
+}
+
+std::unique_ptr<ChildProcess> WaylandSession::startClient(
+    const std::vector<std::string>& argv, const fs::path& log,
+    const std::map<std::string, std::string>& extra) {
+    return std::make_unique<ChildProcess>(
+        SpawnOptions{asUser(argv), clientEnvironment(extra), log});
+}
+
+CommandResult WaylandSession::run(const std::vector<std::string>& argv,
+                                  std::chrono::milliseconds limit) const {
+    return desktop_test::runCommand(asUser(argv), clientEnvironment(), limit);
+}
+
+CommandResult WaylandSession::swaymsg(const std::vector<std::string>& arguments) const {
+    std::vector<std::string> argv = {"swaymsg", "--raw"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return run(argv, 5s);
+}
+
+}  // namespace wayland_test

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/desktop/ChildProcess.h"
+
+namespace wayland_test {
+
+using desktop_test::ChildProcess;
+using desktop_test::CommandResult;
+
+// A real Wayland compositor for a test, started headless as an unprivileged user (sway refuses
+// to run as root) and ended with this object, with everything it started.
+class WaylandSession {
+  public:
+    // The user the compositor and its clients run as.
+    static constexpr unsigned user = 65534;
+
+    // sway with XWayland. Its config, log, home and runtime folder go into the folder, which is
+    // handed to the user; the folder's parents must let that user through.
+    static std::unique_ptr<WaylandSession> startSway(const std::filesystem::path& folder);
+    // Weston's headless back-end with its desktop shell, optionally with XWayland.
+    static std::unique_ptr<WaylandSession> startWeston(const std::filesystem::path& folder,
+                                                       bool withXWayland = false);
+    ~WaylandSession();
+    WaylandSession(const WaylandSession&) = delete;
+    WaylandSession& operator=(const WaylandSession&) = delete;
+
+    // The socket's name in runtimeFolder(), as WAYLAND_DISPLAY gives it.
+    const std::string& waylandDisplay() const { return waylandDisplay_; }
+    // XWayland's display (":1"), or empty without XWayland. The server itself starts when its
+    // first X client connects.
+    const std::string& xDisplay() const { return xDisplay_; }
+    const std::filesystem::path& runtimeFolder() const { return runtime_; }
+    const std::filesystem::path& home() const { return home_; }
+    const std::filesystem::path& logFolder() const { return folder_; }
+    bool running() { return compositor_ && compositor_->running(); }
+    // Also the process group of everything the compositor starts itself (XWayland).
+    pid_t compositorPid() const { return compositor_->pid(); }
+
+    // A client's environment in this session: the test's own with the session's variables
+    // (WAYLAND_DISPLAY, DISPLAY, XDG_RUNTIME_DIR, HOME, SWAYSOCK, XDG_SESSION_TYPE) replaced.
+    std::vector<std::string> clientEnvironment(
+        const std::map<std::string, std::string>& extra = {}) const;
+    // The command line run as the session's user; it dies with the test program.
+    static std::vector<std::string> asUser(const std::vector<std::string>& argv);
+    // A client of this session, as its user, with its output appended to the log.
+    std::unique_ptr<ChildProcess> startClient(const std::vector<std::string>& argv,
+                                              const std::filesystem::path& log,
+                                              const std::map<std::string, std::string>& extra = {});
+    // A command run to its end as the session's user, e.g. swaymsg.
+    CommandResult run(const std::vector<std::string>& argv,
+                      std::chrono::milliseconds limit = std::chrono::milliseconds(10000)) const;
+    // swaymsg with the arguments; sway sessions only.
+    CommandResult swaymsg(const std::vector<std::string>& arguments) const;
+
+  private:
+    WaylandSession() = default;
+    void prepareFolders(const std::filesystem::path& folder);
+    void startCompositor(const std::vector<std::string>& argv, const std::string& logName);
+    void waitForSocket(const std::string& fixedName);
+    void waitForSway();
+    void findXDisplay();
+
+    std::filesystem::path folder_;
+    std::filesystem::path runtime_;
+    std::filesystem::path home_;
+    std::string waylandDisplay_;
+    std::string xDisplay_;
+    std::string swaySocket_;
+    std::unique_ptr<ChildProcess> compositor_;
+};
+
+}  // namespace wayland_test
