@@ -32,7 +32,7 @@ focus_follows_mouse no
 )";
 
 void handToUser(const fs::path& path, mode_t mode) {
-    if (chown(path.c_str(), WaylandSession::user, WaylandSession::user) != 0 ||
+    if (chown(path.c_str(), WaylandSession::user(), WaylandSession::user()) != 0 ||
         chmod(path.c_str(), mode) != 0) {
         throw std::runtime_error("cannot hand " + path.string() +
                                  " to the test user: " + std::strerror(errno));
@@ -174,7 +174,7 @@ void WaylandSession::waitForSocket(const std::string& fixedName) {
 
 void WaylandSession::waitForSway() {
     const std::string prefix =
-        "sway-ipc." + std::to_string(user) + "." + std::to_string(compositor_->pid()) + ".sock";
+        "sway-ipc." + std::to_string(user()) + "." + std::to_string(compositor_->pid()) + ".sock";
     const bool answered = waitUntil(
         [&] {
             if (!compositor_->running()) {
@@ -222,11 +222,18 @@ std::vector<std::string> WaylandSession::clientEnvironment(
                                  "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS"});
 }
 
+uid_t WaylandSession::user() {
+    return geteuid() == 0 ? 65534 : geteuid();
+}
+
 std::vector<std::string> WaylandSession::asUser(const std::vector<std::string>& argv) {
+    if (geteuid() != 0) {
+        return argv;
+    }
     // Changing the user clears the parent-death signal; setpriv sets it again afterwards.
     std::vector<std::string> result = {"setpriv",
-                                       "--reuid=" + std::to_string(user),
-                                       "--regid=" + std::to_string(user),
+                                       "--reuid=" + std::to_string(user()),
+                                       "--regid=" + std::to_string(user()),
                                        "--clear-groups",
                                        "--pdeathsig=SIGKILL",
                                        "--"};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -18,8 +20,9 @@ using desktop_test::CommandResult;
 // to run as root) and ended with this object, with everything it started.
 class WaylandSession {
   public:
-    // The user the compositor and its clients run as.
-    static constexpr unsigned user = 65534;
+    // The user the compositor and its clients run as: nobody (65534) when the tests run as
+    // root, otherwise the tests' own user.
+    static uid_t user();
 
     // sway with XWayland. Its config, log, home and runtime folder go into the folder, which is
     // handed to the user; the folder's parents must let that user through.
