@@ -147,11 +147,16 @@ TEST_F(WaylandFixtures, SwayEndsWithXWaylandAndItsClients) {
         << client.output().text();
 }
 
-TEST_F(WaylandFixtures, WestonMapsTheKeyClient) {
-    auto session = WaylandSession::startWeston(folder_ / "weston");
+TEST_F(WaylandFixtures, WestonMapsTheKeyClientAndRunsXWayland) {
+    auto session = WaylandSession::startWeston(folder_ / "weston", true);
     KeyClientRun client(*session, folder_ / "key-client.log");
     ASSERT_TRUE(client.waitFor("mapped", 10s)) << client.output().text();
     EXPECT_TRUE(client.process().running());
+    const auto x = session->run({"xdpyinfo"});
+    EXPECT_EQ(x.status, 0) << "XWayland on " << session->xDisplay() << ": " << x.output;
+    // The compositor the program finds no route on: no virtual keyboard.
+    const auto typed = session->run({"wtype", "-k", "Num_Lock"});
+    EXPECT_NE(typed.status, 0) << typed.output;
 }
 
 }  // namespace
