@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/desktop/WaitUntil.h"
 #include "tests/desktop/XDisplay.h"
 
 namespace desktop_test {
@@ -110,18 +111,6 @@ inline std::string listMs(const std::vector<Clock::duration>& times) {
     }
     out << "] ms";
     return out.str();
-}
-
-template <typename Condition>
-inline bool waitUntil(Condition condition, milliseconds limit) {
-    const auto end = Clock::now() + limit;
-    while (!condition()) {
-        if (Clock::now() >= end) {
-            return false;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
 }
 
 // What the test watched at one moment: the Num Lock indicator, then the client area.

@@ -2,7 +2,8 @@
 
 #include <fstream>
 #include <sstream>
-#include <thread>
+
+#include "tests/desktop/WaitUntil.h"
 
 namespace wayland_test {
 
@@ -35,19 +36,17 @@ std::size_t OutputLines::count(const Match& match) const {
 
 std::optional<std::size_t> OutputLines::waitFor(const Match& match, std::chrono::milliseconds limit,
                                                 std::size_t from) const {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        const auto all = lines();
-        for (std::size_t i = from; i < all.size(); ++i) {
-            if (match(all[i])) {
-                return i;
+    std::optional<std::size_t> found;
+    desktop_test::waitUntil(
+        [&] {
+            const auto all = lines();
+            for (std::size_t i = from; i < all.size() && !found; ++i) {
+                found = match(all[i]) ? std::optional(i) : std::nullopt;
             }
-        }
-        if (std::chrono::steady_clock::now() >= end) {
-            return std::nullopt;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+            return found.has_value();
+        },
+        limit);
+    return found;
 }
 
 }  // namespace wayland_test

@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <thread>
 
+#include "tests/desktop/WaitUntil.h"
 #include "tests/wayland/IdleWatcher.h"
 #include "tests/wayland/KeyClientRun.h"
 #include "tests/wayland/WaylandSession.h"
@@ -138,11 +138,8 @@ TEST_F(WaylandFixtures, SwayEndsWithXWaylandAndItsClients) {
     session.reset();
     // XWayland is not sway's child (wlroots forks twice), so it is reaped by someone else
     // shortly after the group's SIGKILL.
-    const auto end = std::chrono::steady_clock::now() + 5s;
-    while (kill(-group, 0) == 0 && std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(20ms);
-    }
-    EXPECT_NE(kill(-group, 0), 0) << "something sway started outlived it";
+    EXPECT_TRUE(desktop_test::waitUntil([&] { return kill(-group, 0) != 0; }, 5s))
+        << "something sway started outlived it";
     EXPECT_TRUE(client.waitFor("disconnected", 5s) || !client.process().running())
         << client.output().text();
 }

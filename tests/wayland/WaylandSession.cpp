@@ -9,15 +9,16 @@
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
-#include <thread>
+
+#include "tests/desktop/WaitUntil.h"
 
 namespace wayland_test {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 using desktop_test::environmentWith;
 using desktop_test::SpawnOptions;
+using desktop_test::waitUntil;
 
 namespace {
 
@@ -72,18 +73,6 @@ std::string xDisplayOwnedBy(pid_t pid) {
         }
     }
     return {};
-}
-
-template <typename Condition>
-bool waitUntil(Condition condition, std::chrono::milliseconds limit) {
-    const auto end = Clock::now() + limit;
-    while (!condition()) {
-        if (Clock::now() >= end) {
-            return false;
-        }
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
 }
 
 }  // namespace
