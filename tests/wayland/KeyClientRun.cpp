@@ -47,6 +47,37 @@ std::vector<KeyClientEvent> KeyClientRun::events() const {
     return result;
 }
 
+std::size_t KeyClientRun::keyCount(std::uint64_t code, bool pressed) const {
+    std::size_t count = 0;
+    for (const auto& event : events()) {
+        count += event.kind == "key" && event.number("code") == code && event.pressed() == pressed;
+    }
+    return count;
+}
+
+std::vector<bool> KeyClientRun::numLockStates() const {
+    std::vector<bool> states;
+    std::uint64_t mask = 0;
+    for (const auto& event : events()) {
+        if (event.kind == "keymap") {
+            mask = event.number("numlock");
+        } else if (event.kind == "modifiers") {
+            states.push_back((event.number("locked") & mask) != 0);
+        }
+    }
+    return states;
+}
+
+std::vector<std::uint64_t> KeyClientRun::keymapHashes() const {
+    std::vector<std::uint64_t> hashes;
+    for (const auto& event : events()) {
+        if (event.kind == "keymap") {
+            hashes.push_back(event.number("hash"));
+        }
+    }
+    return hashes;
+}
+
 std::optional<std::size_t> KeyClientRun::waitFor(const std::string& kind,
                                                  std::chrono::milliseconds limit,
                                                  std::size_t from) const {

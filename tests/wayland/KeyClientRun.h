@@ -43,6 +43,13 @@ class KeyClientRun {
     std::optional<std::size_t> waitFor(const std::string& kind, std::chrono::milliseconds limit,
                                        std::size_t from = 0) const;
 
+    // Key events of the evdev code (KEY_NUMLOCK is 69), pressed or released.
+    std::size_t keyCount(std::uint64_t code, bool pressed) const;
+    // Whether Num Lock was locked, at each modifiers event, by the mask of the keymap in force.
+    std::vector<bool> numLockStates() const;
+    // The hash of each keymap received, in order.
+    std::vector<std::uint64_t> keymapHashes() const;
+
   private:
     OutputLines output_;
     std::unique_ptr<ChildProcess> process_;

@@ -237,6 +237,10 @@ std::unique_ptr<ChildProcess> WaylandSession::startClient(
         SpawnOptions{asUser(argv), clientEnvironment(extra), log});
 }
 
+std::unique_ptr<ChildProcess> WaylandSession::startSeatKeyboard(const fs::path& log) {
+    return startClient({"wtype", "-s", "3600000"}, log);
+}
+
 CommandResult WaylandSession::run(const std::vector<std::string>& argv,
                                   std::chrono::milliseconds limit) const {
     return desktop_test::runCommand(asUser(argv), clientEnvironment(), limit);

@@ -59,6 +59,10 @@ class WaylandSession {
     // A command run to its end as the session's user, e.g. swaymsg.
     CommandResult run(const std::vector<std::string>& argv,
                       std::chrono::milliseconds limit = std::chrono::milliseconds(10000)) const;
+    // A keyboard for the seat, which has none without input devices: wtype's virtual keyboard
+    // (with a keymap of wtype's own), kept until the process ends. A client's keyboard comes
+    // once the client has seen the seat's new capability; keys sent before that reach no one.
+    std::unique_ptr<ChildProcess> startSeatKeyboard(const std::filesystem::path& log);
     // swaymsg with the arguments; sway sessions only.
     CommandResult swaymsg(const std::vector<std::string>& arguments) const;
 
