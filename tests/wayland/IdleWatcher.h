@@ -1,9 +1,11 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "tests/wayland/OutputLines.h"
 #include "tests/wayland/WaylandSession.h"

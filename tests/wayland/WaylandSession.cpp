@@ -117,6 +117,11 @@ void WaylandSession::prepareFolders(const fs::path& folder) {
     folder_ = folder;
     runtime_ = folder / "runtime";
     home_ = folder / "home";
+    // Room for "/sway-ipc.<uid>.<pid>.sock" in a socket address (108 bytes).
+    if (runtime_.string().size() > 72) {
+        throw std::runtime_error("the runtime folder's path is too long for its sockets: " +
+                                 runtime_.string() + " (set TMPDIR to a shorter folder)");
+    }
     fs::create_directories(runtime_);
     fs::create_directories(home_);
     handToUser(folder_, 0755);
