@@ -2,9 +2,28 @@
 # Regenerates the bitmap artwork from heart.svg and icon.svg.
 # Needs rsvg-convert (librsvg2-bin) and ImageMagick's convert.
 # Output is deterministic: metadata and timestamps are stripped.
+#
+#   render.sh --hicolor DIR NAME   renders only the desktop icon into the hicolor theme layout
+#                                  under DIR (DIR/16x16/apps/NAME.png ... 256x256, and the SVG
+#                                  as DIR/scalable/apps/NAME.svg); the build runs this, with
+#                                  rsvg-convert alone.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+
+if [[ "${1:-}" == "--hicolor" ]]; then
+    out=$2
+    name=$3
+    for size in 16 22 24 32 48 64 128 256; do
+        mkdir -p "$out/${size}x${size}/apps"
+        rsvg-convert --width "$size" --height "$size" --format png \
+            --output "$out/${size}x${size}/apps/$name.png" "$here/icon.svg"
+    done
+    mkdir -p "$out/scalable/apps"
+    cp "$here/icon.svg" "$out/scalable/apps/$name.svg"
+    exit 0
+fi
+
 cd "$here"
 
 tmp="$(mktemp -d)"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need, when missing.
 # With --windows, instead those for cross-compiling the Windows program and testing it under
-# Wine; with --fuzz, also clang and its libFuzzer and sanitizer runtimes (scripts/fuzz.sh).
+# Wine; with --fuzz, also clang and its libFuzzer and sanitizer runtimes (scripts/fuzz.sh); with
+# --deb, also the tools that build and check the Debian package (scripts/package-deb.sh).
 set -euo pipefail
 
 packages=(
@@ -20,6 +21,9 @@ packages=(
 
 if [[ "${1:-}" == "--fuzz" ]]; then
     packages+=(clang libclang-rt-14-dev)
+fi
+if [[ "${1:-}" == "--deb" ]]; then
+    packages+=(dpkg-dev fakeroot file desktop-file-utils appstream lintian)
 fi
 if [[ "${1:-}" == "--windows" ]]; then
     packages=(
