@@ -20,7 +20,7 @@ rm -f "$build/CMakeCache.txt"
 cmake --preset deb >/dev/null
 cmake --build --preset deb -j 2
 rm -f "$build"/*.deb
-(cd "$build" && cpack -G DEB >/dev/null)
+(cd "$build" && cpack -G DEB >cpack.log 2>&1) || { cat "$build/cpack.log"; exit 1; }
 package=$(ls "$build"/*.deb)
 
 app_id=$(sed -n 's/^set(PULSEWARD_APP_ID \(.*\))$/\1/p' CMakeLists.txt)
