@@ -3,8 +3,14 @@
 # alone (build/deb) with Debian's hardening flags, checks the desktop entry, the AppStream
 # metainfo and the package (desktop-file-validate, appstreamcli, lintian --pedantic: any error
 # or warning fails the script), and prints the package's path as its last line.
+# With --install, then installs the package with apt-get (through sudo when not run as root).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+install=0
+if [[ "${1:-}" == "--install" ]]; then
+    install=1
+fi
 
 scripts/install-deps.sh --deb
 
@@ -32,7 +38,8 @@ appstream_output=$(appstreamcli validate --no-net --explain --pedantic \
     "$build/packaging/linux/$app_id.metainfo.xml" 2>&1) || true
 echo "$appstream_output"
 echo "== lintian --pedantic"
-lintian_output=$(lintian --pedantic --info "$package" 2>&1) || true
+lintian_output=$(lintian --pedantic --info "$package" 2>&1 |
+    grep -v '^running with root privileges is not recommended') || true
 echo "${lintian_output:-clean}"
 
 failed=0
@@ -43,4 +50,12 @@ if ((failed)); then
     echo "The package has errors or warnings (above)." >&2
     exit 1
 fi
-realpath "$package"
+package=$(realpath "$package")
+if ((install)); then
+    sudo=()
+    if ((EUID != 0)); then
+        sudo=(sudo)
+    fi
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y "$package" >&2
+fi
+echo "$package"

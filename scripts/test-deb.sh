@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds the Debian package (scripts/package-deb.sh: validators and lintian included), installs it
-# with apt-get, and runs the installed program the way the menu does (the desktop entry's Exec)
-# on its own Xvfb with openbox: its window shows, its class is the entry's StartupWMClass, it
-# flips Num Lock, and SIGTERM ends it storing the window's place in the settings file. Removes
-# the package again at the end whatever happened, and checks that nothing it installed is left.
+# Builds and installs the Debian package as the README says (scripts/package-deb.sh --install:
+# validators and lintian included), and runs the installed program the way the menu does (the
+# desktop entry's Exec) on its own Xvfb with openbox: its window shows, its class is the entry's
+# StartupWMClass, it flips Num Lock, and SIGTERM ends it storing the window's place in the
+# settings file. Removes the package again at the end whatever happened, and checks that nothing
+# it installed is left but the user's settings.
 # Run as root (CI does), or with sudo at hand.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,10 +16,6 @@ fi
 name=fern-badger-pulseward
 app_id=$(sed -n 's/^set(PULSEWARD_APP_ID \(.*\))$/\1/p' CMakeLists.txt)
 entry=/usr/share/applications/$app_id.desktop
-
-started=$SECONDS
-package=$(scripts/package-deb.sh | tail -n1)
-echo "== built $package in $((SECONDS - started)) s"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/pulseward-deb.XXXXXX")
 pids=()
@@ -38,10 +35,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
-echo "== apt-get install $package"
+# The README's install command.
+started=$SECONDS
 installed=1
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "$package" >"$work/apt.log" 2>&1 ||
-    { cat "$work/apt.log"; exit 1; }
+scripts/package-deb.sh --install >"$work/package.log" 2>"$work/package.err" ||
+    { cat "$work/package.log" "$work/package.err"; exit 1; }
+sed -n '/^== desktop-file-validate/,$p' "$work/package.log" | sed '$d'
+package=$(tail -n1 "$work/package.log")
+echo "== built and installed $package in $((SECONDS - started)) s"
 dpkg -L "$name" >"$work/files"
 
 # The Xvfb and openbox of our own; -noreset keeps Num Lock when the last client leaves.
