@@ -49,7 +49,8 @@ dpkg -L "$name" >"$work/files"
 Xvfb -displayfd 1 -screen 0 1024x768x24 -dpi 96 -noreset -nolisten tcp >"$work/display" 2>/dev/null &
 pids+=($!)
 for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$work/display")"
+display=$(head -n1 "$work/display")
+export DISPLAY=":$display"
 openbox >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do
