@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Tests the per-user installer under Wine: installs silently with and without the start at
-# login, checks the files, the Start-menu shortcut, the uninstall entry and the Run value,
-# starts the installed program and waits for its window, then uninstalls silently and checks
-# that only the user's settings are left. Makes the packages first (scripts/package-windows.sh);
-# runs in its own Wine session unless scripts/test-windows.sh has one going.
+# login, and updates; checks the files, the Start-menu shortcut, the uninstall entry and the Run
+# value; starts the installed program and waits for its window; then uninstalls silently and
+# checks that only the user's settings are left. Makes the packages first
+# (scripts/package-windows.sh); runs in its own Wine session unless scripts/test-windows.sh has
+# one going.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -79,8 +80,10 @@ check_equal QuietUninstallString "\"$install_dir_win\\uninstall.exe\" /S" \
     "$(reg_value "$uninstall_key" QuietUninstallString)"
 check_equal "Run value" "\"$exe_win\"" "$(reg_value "$run_key" "$product")"
 
-echo "-- installing again without it takes the start at login away"
+echo "-- an update keeps the start at login; /AUTOSTART=0 takes it away"
 win "$installer" /S || fail "the installer failed ($?)"
+check_equal "Run value after an update" "\"$exe_win\"" "$(reg_value "$run_key" "$product")"
+win "$installer" /S /AUTOSTART=0 || fail "the installer failed ($?)"
 reg_value "$run_key" "$product" >/dev/null && fail "the Run value is still there"
 [[ -f "$install_dir/$product.exe" ]] || fail "the program is missing after installing again"
 
