@@ -100,7 +100,10 @@ window_shows() { # mapped, not merely made
 }
 wait_for 60 window_shows || fail "no window captioned '       PULSEWARD' on $DISPLAY"
 win taskkill /IM "$product.exe" >/dev/null 2>&1 || true
-wait_for 30 eval '! kill -0 $program_pid 2>/dev/null' || {
+program_ended() {
+    ! kill -0 "$program_pid" 2>/dev/null
+}
+wait_for 30 program_ended || {
     fail "the program did not close"
     kill "$program_pid" 2>/dev/null || true
 }

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the Windows test scripts: a fresh Wine prefix on a virtual X server of its own, and
 # Xvfb and the Wine server stopped and the prefix removed at the end, whatever happened. A
 # script sourced from one that has already started a session (PULSEWARD_WINE_SESSION set) shares
@@ -16,7 +17,9 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe,winemenubuilder.exe=d"
 wine_xvfb_pid=
 wine_session_cleanup() {
     timeout 30 wineserver -k 2>/dev/null || true
-    [[ -n "$wine_xvfb_pid" ]] && kill "$wine_xvfb_pid" 2>/dev/null || true
+    if [[ -n "$wine_xvfb_pid" ]]; then
+        kill "$wine_xvfb_pid" 2>/dev/null || true
+    fi
     wait 2>/dev/null || true
     rm -rf "$wine_work"
 }
@@ -28,7 +31,8 @@ for _ in $(seq 100); do
     [[ -s "$wine_work/display" ]] && break
     sleep 0.1
 done
-export DISPLAY=":$(head -n1 "$wine_work/display")"
+DISPLAY=":$(head -n1 "$wine_work/display")"
+export DISPLAY
 
 echo "== Wine prefix on $DISPLAY"
 # One server for the whole run instead of one per program.
