@@ -46,6 +46,30 @@ wait_for() { # seconds, command...
     done
 }
 
+window_shows() { # mapped, not merely made
+    local id
+    for id in $(xwininfo -root -tree 2>/dev/null | awk '/"       PULSEWARD"/ { print $1 }'); do
+        xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && return 0
+    done
+    return 1
+}
+program_pid=
+start_program() {
+    win "$install_dir/$product.exe" &
+    program_pid=$!
+    wait_for 60 window_shows || fail "no window captioned '       PULSEWARD' on $DISPLAY"
+}
+program_ended() {
+    ! kill -0 "$program_pid" 2>/dev/null
+}
+expect_program_ended() { # by whom
+    if ! wait_for 30 program_ended; then
+        fail "$1 did not close the running program"
+        kill "$program_pid" 2>/dev/null || true
+    fi
+    wait "$program_pid" 2>/dev/null || true
+}
+
 uninstall_key="HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product"
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 settings_key="HKCU\\Software\\VB and VBA Program Settings\\$product\\Settings"
@@ -87,31 +111,18 @@ win "$installer" /S /AUTOSTART=0 || fail "the installer failed ($?)"
 reg_value "$run_key" "$product" >/dev/null && fail "the Run value is still there"
 [[ -f "$install_dir/$product.exe" ]] || fail "the program is missing after installing again"
 
-echo "-- the installed program shows its window"
+echo "-- the installed program shows its window; an update closes it"
 win "$installer" /S /AUTOSTART=1 || fail "the installer failed ($?)"
-win "$install_dir/$product.exe" &
-program_pid=$!
-window_shows() { # mapped, not merely made
-    local id
-    for id in $(xwininfo -root -tree 2>/dev/null | awk '/"       PULSEWARD"/ { print $1 }'); do
-        xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && return 0
-    done
-    return 1
-}
-wait_for 60 window_shows || fail "no window captioned '       PULSEWARD' on $DISPLAY"
-win taskkill /IM "$product.exe" >/dev/null 2>&1 || true
-program_ended() {
-    ! kill -0 "$program_pid" 2>/dev/null
-}
-wait_for 30 program_ended || {
-    fail "the program did not close"
-    kill "$program_pid" 2>/dev/null || true
-}
-wait "$program_pid" 2>/dev/null || true
+start_program
+win "$installer" /S || fail "the installer failed ($?)"
+expect_program_ended "the installer"
+cmp -s "$install_dir/$product.exe" build/mingw/$product.exe || fail "the updated program differs"
 
-echo "-- silent uninstall keeps only the settings"
+echo "-- silent uninstall keeps only the settings, and closes the running program"
+start_program
 win reg add "$settings_key" /v InstallerTest /d kept /f >/dev/null
 win "$install_dir/uninstall.exe" /S || fail "the uninstaller failed ($?)"
+expect_program_ended "the uninstaller"
 # The uninstaller runs from a copy of itself in the temporary folder and returns at once.
 wait_for 60 test ! -e "$install_dir" || fail "$install_dir is still there: $(ls -A "$install_dir")"
 [[ -e "$shortcut" ]] && fail "the shortcut is still there"
