@@ -75,7 +75,8 @@ run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 settings_key="HKCU\\Software\\VB and VBA Program Settings\\$product\\Settings"
 install_dir_win="$(win_text cmd /c 'echo %LOCALAPPDATA%')\\Programs\\$product"
 install_dir=$(win_text winepath.exe -u "$install_dir_win")
-start_menu=$(win_text winepath.exe -u "$(win_text cmd /c 'echo %APPDATA%')\\Microsoft\\Windows\\Start Menu\\Programs")
+app_data=$(win_text cmd /c 'echo %APPDATA%')
+start_menu=$(win_text winepath.exe -u "$app_data\\Microsoft\\Windows\\Start Menu\\Programs")
 shortcut="$start_menu/$product.lnk"
 exe_win="$install_dir_win\\$product.exe"
 
@@ -90,7 +91,8 @@ for file in "$product.exe" uninstall.exe; do
 done
 cmp -s "$install_dir/$product.exe" build/mingw/$product.exe || fail "the installed program differs"
 if [[ -f "$shortcut" ]]; then
-    strings -el "$shortcut" | grep -qiF "$product.exe" || fail "the shortcut does not name the program"
+    strings -el "$shortcut" | grep -qiF "$product.exe" ||
+        fail "the shortcut does not name the program"
 else
     fail "no shortcut at $shortcut"
 fi
