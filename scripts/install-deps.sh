@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need, when missing.
-# With --windows, instead those for cross-compiling the Windows program and testing it under
-# Wine; with --fuzz, also clang and its libFuzzer and sanitizer runtimes (scripts/fuzz.sh); with
-# --deb, also the tools that build and check the Debian package (scripts/package-deb.sh).
+# With --windows, instead those for cross-compiling the Windows program, making its installer
+# and testing both under Wine; with --fuzz, also clang and its libFuzzer and sanitizer runtimes
+# (scripts/fuzz.sh); with --deb, also the tools that build and check the Debian package
+# (scripts/package-deb.sh).
 set -euo pipefail
 
 packages=(
@@ -28,8 +29,8 @@ fi
 if [[ "${1:-}" == "--windows" ]]; then
     packages=(
         cmake ninja-build googletest
-        g++-mingw-w64-x86-64-posix mingw-w64-tools
-        wine wine64 xvfb
+        g++-mingw-w64-x86-64-posix mingw-w64-tools nsis
+        wine wine64 xvfb x11-utils
     )
 fi
 
