@@ -14,6 +14,7 @@ packages=(
     qt6-qpa-plugins fonts-dejavu-core fonts-liberation2
     # desktop tests and screenshots
     xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils x11-apps imagemagick librsvg2-bin libxss-dev
+    sway swayidle
 )
 
 if [[ "${1:-}" == "--fuzz" ]]; then
