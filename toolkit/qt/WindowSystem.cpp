@@ -331,14 +331,19 @@ class QtWindowSystem : public WindowSystem {
     }
 
   private:
+    static std::unique_ptr<QSocketNotifier> readWhenReadable(int socket, void (*read)()) {
+        auto notifier = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated,
+                         [read] { readOwnConnection(read); });
+        return notifier;
+    }
+
     // A key press the server refuses is reported as soon as the server says so, not at the
     // next press; and the pulse hears whether its keys come back to us.
     void watchOwnConnection() {
         x11::Connection::watchSocket(
             [this](int socket) {
-                connectionWatch_ = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Read);
-                QObject::connect(connectionWatch_.get(), &QSocketNotifier::activated,
-                                 [] { readOwnConnection(x11::Connection::readPending); });
+                connectionWatch_ = readWhenReadable(socket, x11::Connection::readPending);
             },
             [this] { connectionWatch_.reset(); });
         x11::Connection::setFocusQuery([] { return QGuiApplication::focusWindow() != nullptr; });
@@ -349,9 +354,7 @@ class QtWindowSystem : public WindowSystem {
     void watchWaylandConnection() {
         wayland::Connection::watchSocket(
             [this](int socket) {
-                waylandWatch_ = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Read);
-                QObject::connect(waylandWatch_.get(), &QSocketNotifier::activated,
-                                 [] { readOwnConnection(wayland::Connection::readPending); });
+                waylandWatch_ = readWhenReadable(socket, wayland::Connection::readPending);
             },
             [this] {
                 // It may break while its own notifier is being handled.
