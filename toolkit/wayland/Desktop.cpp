@@ -4,10 +4,11 @@
 // Implemented on Wayland: key presses through a virtual keyboard
 // (zwp_virtual_keyboard_manager_v1: sway, Hyprland, labwc, wayfire, river), on the program's
 // own Wayland connection (Connection.h); the foreground window and the topmost band through
-// X11 on XWayland, as on X11; one line on stderr naming the route in use; a stopped pulse with
-// a message naming the routes tried where none works, or when the compositor goes away.
-// Not implemented: KWin's fake input (org_kde_kwin_fake_input), the desktop portal's remote
-// desktop (GNOME); XTest through XWayland is never used, as the compositor would not see it.
+// X11 on XWayland, as on X11 (what each compositor makes of them is not checked yet); one line on
+// stderr naming the route in use; a stopped pulse with a message naming the routes tried where none
+// works, or when the compositor goes away. Not implemented: KWin's fake input
+// (org_kde_kwin_fake_input), the desktop portal's remote desktop (GNOME); XTest through XWayland is
+// never used, as the compositor would not see it.
 
 #include <cstdlib>
 #include <memory>
