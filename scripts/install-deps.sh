@@ -10,6 +10,7 @@ packages=(
     # build
     cmake ninja-build g++ pkg-config
     qt6-base-dev libx11-dev libxtst-dev libxcb-xkb-dev libglib2.0-dev libgl-dev
+    libwayland-dev libxkbcommon-dev wayland-protocols
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     # run
     qt6-qpa-plugins fonts-dejavu-core fonts-liberation2

@@ -3,10 +3,11 @@
 // Implemented: the event loop and nested modal loops, timers armed for an absolute deadline
 // (never early; on Linux late only by the wake-up, elsewhere by a millisecond or two), logical
 // dpi for twips, the user's decimal separator, message boxes. On a Wayland session Qt is asked for
-// its X11 platform (XWayland) unless the user chose a platform, since the key pulse and stacking go
-// through X11. On X11, Num Lock's key events are kept from the widgets, modifier changes do not
-// wake them, and our own X connection is flushed before the event loop waits. With GLib's event
-// loop, ticks that come alone are handled without a round of Qt's loop (TickWait).
+// its X11 platform (XWayland) unless the user chose a platform, since stacking goes through X11;
+// the key pulse's own Wayland connection is watched like our X connection. On X11, Num Lock's key
+// events are kept from the widgets, modifier changes do not wake them, and our own X connection is
+// flushed before the event loop waits. With GLib's event loop, ticks that come alone are handled
+// without a round of Qt's loop (TickWait).
 
 #include <fcntl.h>
 #include <time.h>
@@ -35,6 +36,7 @@
 #include "../Peers.h"
 #include "../RuntimeError.h"
 #include "../ShellObject.h"
+#include "../wayland/Connection.h"
 #include "../x11/Connection.h"
 #include "../x11/KeyEvents.h"
 #include "TickWait.h"
@@ -239,11 +241,13 @@ class QtWindowSystem : public WindowSystem {
                                  qt::TickWait::waitBeforeQt(flushOwnConnection);
                              }
                          });
+        watchWaylandConnection();
         watchEndSignals();
     }
 
     ~QtWindowSystem() override {
         qInstallMessageHandler(previousMessageHandler);
+        wayland::Connection::watchSocket(nullptr, nullptr);
         x11::Connection::watchSocket(nullptr, nullptr);
         x11::Connection::setFocusQuery(nullptr);
     }
@@ -327,17 +331,38 @@ class QtWindowSystem : public WindowSystem {
     }
 
   private:
+    static std::unique_ptr<QSocketNotifier> readWhenReadable(int socket, void (*read)()) {
+        auto notifier = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated,
+                         [read] { readOwnConnection(read); });
+        return notifier;
+    }
+
     // A key press the server refuses is reported as soon as the server says so, not at the
     // next press; and the pulse hears whether its keys come back to us.
     void watchOwnConnection() {
         x11::Connection::watchSocket(
             [this](int socket) {
-                connectionWatch_ = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Read);
-                QObject::connect(connectionWatch_.get(), &QSocketNotifier::activated,
-                                 [] { readOwnConnection(x11::Connection::readPending); });
+                connectionWatch_ = readWhenReadable(socket, x11::Connection::readPending);
             },
             [this] { connectionWatch_.reset(); });
         x11::Connection::setFocusQuery([] { return QGuiApplication::focusWindow() != nullptr; });
+    }
+
+    // The key pulse's own Wayland connection: its events are handled as they come, and a
+    // compositor that goes away or refuses the keys stops the pulse at once.
+    void watchWaylandConnection() {
+        wayland::Connection::watchSocket(
+            [this](int socket) {
+                waylandWatch_ = readWhenReadable(socket, wayland::Connection::readPending);
+            },
+            [this] {
+                // It may break while its own notifier is being handled.
+                if (waylandWatch_) {
+                    waylandWatch_->setEnabled(false);
+                    waylandWatch_.release()->deleteLater();
+                }
+            });
     }
 
     // A signal handler may only write to a pipe; the event loop reads it and ends the program
@@ -372,6 +397,7 @@ class QtWindowSystem : public WindowSystem {
     std::unique_ptr<QApplication> app_;
     std::unique_ptr<QSocketNotifier> signalNotifier_;
     std::unique_ptr<QSocketNotifier> connectionWatch_;
+    std::unique_ptr<QSocketNotifier> waylandWatch_;
     bool running_ = false;
     std::vector<std::pair<QEventLoop*, std::function<bool()>>> modalLoops_;
 };

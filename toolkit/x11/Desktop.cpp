@@ -13,7 +13,8 @@
 
 #include <memory>
 
-#include "../Desktop.h"
+#include "Desktop.h"
+
 #include "../RuntimeError.h"
 #include "Connection.h"
 
@@ -121,8 +122,12 @@ class X11Desktop : public Desktop {
 
 }  // namespace
 
+namespace x11 {
+
 std::unique_ptr<Desktop> createDesktop() {
     return std::make_unique<X11Desktop>();
 }
+
+}  // namespace x11
 
 }  // namespace toolkit
