@@ -91,8 +91,8 @@ class DesktopTest : public ::testing::Test {
             return;
         }
         saveScreenshot(x(), "screenshot.png");
-        if (extraSession_) {
-            saveScreenshot(extraSession_->x(), "screenshot-without-xtest.png");
+        if (extraSession_ && extraSession_->serverRunning()) {
+            saveScreenshot(extraSession_->x(), "screenshot-of-own-desktop.png");
         }
         for (std::size_t i = 0; i < runs_.size(); ++i) {
             std::cout << "Run " << i + 1 << " of the program (pid " << runs_[i]->pid()

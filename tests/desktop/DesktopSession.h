@@ -30,6 +30,7 @@ class DesktopSession {
     const std::string& displayName() const { return displayName_; }
     // Ends an X server started here, as a logout or a crash of the server would: x() is gone.
     void endServer();
+    bool serverRunning() const { return display_ != nullptr; }
     XDisplay& x() { return *display_; }
 
   private:

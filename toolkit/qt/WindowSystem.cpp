@@ -368,6 +368,9 @@ class QtWindowSystem : public WindowSystem {
     // A signal handler may only write to a pipe; the event loop reads it and ends the program
     // the regular way.
     void watchEndSignals() {
+        // A display server that has gone away would otherwise end the program with SIGPIPE at
+        // its next write, before the connection's own handler can say so.
+        std::signal(SIGPIPE, SIG_IGN);
         if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
             return;
         }
