@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -152,7 +153,13 @@ std::unique_ptr<WaylandSession> WaylandSession::startKWin(
 
 WaylandSession::~WaylandSession() {
     if (compositor_) {
+        const pid_t group = compositor_->pid();
         compositor_->stop();
+        // dbus-run-session ends at once, leaving KWin, its XWayland and the bus to end on their
+        // own: the next test must not meet them.
+        if (!waitUntil([&] { return kill(-group, 0) != 0; }, 3s)) {
+            kill(-group, SIGKILL);
+        }
     }
 }
 
