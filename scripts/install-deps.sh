@@ -10,7 +10,7 @@ packages=(
     # build
     cmake ninja-build g++ pkg-config
     qt6-base-dev libx11-dev libxtst-dev libxcb-xkb-dev libglib2.0-dev libgl-dev
-    libwayland-dev libxkbcommon-dev wayland-protocols
+    libwayland-dev libxkbcommon-dev wayland-protocols plasma-wayland-protocols
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     # run
     qt6-qpa-plugins fonts-dejavu-core fonts-liberation2
@@ -19,6 +19,8 @@ packages=(
     # Wayland tests: sway and Weston headless, XWayland, swayidle, wtype, and our key client's
     # libraries
     sway swayidle xwayland weston wtype libwayland-dev wayland-protocols libxkbcommon-dev
+    # KWin's virtual back-end in a D-Bus session of its own
+    kwin-wayland dbus-user-session
 )
 
 if [[ "${1:-}" == "--fuzz" ]]; then

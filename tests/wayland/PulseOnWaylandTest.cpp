@@ -68,6 +68,70 @@ class PulseOnWayland : public ::testing::Test {
 
     fs::path log() const { return folder_ / "program.log"; }
 
+    // The program keeps the session from going idle, naming the route at start, and the focused
+    // Wayland window sees each press and the Num Lock lock flip, its keymap unchanged; once the
+    // program has gone, the session goes idle again.
+    void expectAwakeWithEachPressSeen(WaylandSession& session, const std::string& route) {
+        IdleWatcher idle(session, folder_ / "swayidle.log");
+        const auto firstIdle = idle.waitForIdle(10s);
+        ASSERT_TRUE(firstIdle) << "the idle timer does not fire on its own";
+
+        startProgram(session);
+        const auto resumed = idle.waitForResumed(5s, *firstIdle);
+        ASSERT_TRUE(resumed) << "no key press reached the compositor\n" << fileText(log());
+        EXPECT_NE(fileText(log()).find("through " + route), std::string::npos)
+            << "the route in use is said at start\n"
+            << fileText(log());
+
+        // The window being worked in, opened after the program's, gets the focus.
+        KeyClientRun client(session, folder_ / "key-client.log");
+        const auto enter = client.waitFor("enter", 10s);
+        ASSERT_TRUE(enter) << client.output().text();
+        const auto keysBefore = client.keyCount(numLockKey, true);
+        // Six phases of the pulse: two 2-second idle timeouts would have fired by now.
+        std::this_thread::sleep_for(4500ms);
+        EXPECT_TRUE(run_->running()) << fileText(log());
+        EXPECT_EQ(idle.idleCount(), 1u) << "the idle timer fired while the pulse ran\n"
+                                        << idle.output().text();
+        EXPECT_GE(client.keyCount(numLockKey, true) - keysBefore, 5u) << client.output().text();
+        EXPECT_GE(client.keyCount(numLockKey, false), client.keyCount(numLockKey, true) - 1)
+            << "each press is released\n"
+            << client.output().text();
+        const auto locks = client.numLockStates();
+        std::size_t flips = 0;
+        for (std::size_t i = 1; i < locks.size(); ++i) {
+            flips += locks[i] != locks[i - 1];
+        }
+        EXPECT_GE(flips, 4u) << "the Num Lock lock did not flip with the presses\n"
+                             << client.output().text();
+        const auto keymaps = client.keymapHashes();
+        ASSERT_FALSE(keymaps.empty());
+        for (const auto hash : keymaps) {
+            EXPECT_EQ(hash, keymaps.front()) << "the focused window's keymap changed";
+        }
+
+        run_->stop();
+        EXPECT_TRUE(idle.waitForIdle(5s, *resumed)) << idle.output().text();
+    }
+
+    // The program shows its message box and keeps running, and never presses through XWayland.
+    void expectStoppedWithAMessage(WaylandSession& session) {
+        const auto boxShown = [&] {
+            const auto tree = session.run({"xwininfo", "-root", "-tree"});
+            // A window of that name with a class: the message box (Qt's hidden group leader has
+            // none).
+            return tree.output.find("\"FERN-BADGER-PULSEWARD\": (\"") != std::string::npos;
+        };
+        EXPECT_TRUE(desktop_test::waitUntil(boxShown, 10s)) << "no message box\n"
+                                                            << fileText(log());
+        EXPECT_TRUE(run_->running()) << fileText(log());
+        EXPECT_EQ(fileText(log()).find("XTest"), std::string::npos)
+            << "XTest through XWayland counted as a pulse\n"
+            << fileText(log());
+        EXPECT_EQ(fileText(log()).find("key presses go to the compositor"), std::string::npos)
+            << fileText(log());
+    }
+
     fs::path program_;
     fs::path folder_;
     std::unique_ptr<ChildProcess> run_;
@@ -75,63 +139,26 @@ class PulseOnWayland : public ::testing::Test {
 
 TEST_F(PulseOnWayland, OnSwayTheSessionStaysAwakeAndTheFocusedWindowSeesEachPress) {
     auto session = WaylandSession::startSway(folder_ / "sway");
-    IdleWatcher idle(*session, folder_ / "swayidle.log");
-    const auto firstIdle = idle.waitForIdle(10s);
-    ASSERT_TRUE(firstIdle) << "the idle timer does not fire on its own";
+    expectAwakeWithEachPressSeen(*session, "zwp_virtual_keyboard_manager_v1");
+}
 
+// KWin counts fake input as the seat's own keys and works out the Num Lock lock itself.
+TEST_F(PulseOnWayland,
+       OnKWinWithItsDesktopFileTheSessionStaysAwakeAndTheFocusedWindowSeesEachPress) {
+    auto session = WaylandSession::startKWin(folder_ / "kwin", {program_});
+    expectAwakeWithEachPressSeen(*session, "org_kde_kwin_fake_input");
+}
+
+TEST_F(PulseOnWayland, OnKWinWithoutItsDesktopFileThePulseStopsWithAMessage) {
+    auto session = WaylandSession::startKWin(folder_ / "kwin");
     startProgram(*session);
-    const auto resumed = idle.waitForResumed(5s, *firstIdle);
-    ASSERT_TRUE(resumed) << "no key press reached the compositor\n" << fileText(log());
-    EXPECT_NE(fileText(log()).find("zwp_virtual_keyboard_manager_v1"), std::string::npos)
-        << "the route in use is said at start\n"
-        << fileText(log());
-
-    // The window being worked in, opened after the program's: sway gives it the focus, and its
-    // keyboard is the one the program's virtual keyboard gave the seat.
-    KeyClientRun client(*session, folder_ / "key-client.log");
-    const auto enter = client.waitFor("enter", 10s);
-    ASSERT_TRUE(enter) << client.output().text();
-    const auto keysBefore = client.keyCount(numLockKey, true);
-    // Six phases of the pulse: two 2-second idle timeouts would have fired by now.
-    std::this_thread::sleep_for(4500ms);
-    EXPECT_TRUE(run_->running()) << fileText(log());
-    EXPECT_EQ(idle.idleCount(), 1u) << "the idle timer fired while the pulse ran\n"
-                                    << idle.output().text();
-    EXPECT_GE(client.keyCount(numLockKey, true) - keysBefore, 5u) << client.output().text();
-    EXPECT_GE(client.keyCount(numLockKey, false), client.keyCount(numLockKey, true) - 1)
-        << "each press is released\n"
-        << client.output().text();
-    const auto locks = client.numLockStates();
-    std::size_t flips = 0;
-    for (std::size_t i = 1; i < locks.size(); ++i) {
-        flips += locks[i] != locks[i - 1];
-    }
-    EXPECT_GE(flips, 4u) << "the Num Lock lock did not flip with the presses\n"
-                         << client.output().text();
-    const auto keymaps = client.keymapHashes();
-    ASSERT_FALSE(keymaps.empty());
-    for (const auto hash : keymaps) {
-        EXPECT_EQ(hash, keymaps.front()) << "the focused window's keymap changed";
-    }
-
-    // Once the pulse is gone, the session goes idle again.
-    run_->stop();
-    EXPECT_TRUE(idle.waitForIdle(5s, *resumed)) << idle.output().text();
+    expectStoppedWithAMessage(*session);
 }
 
 TEST_F(PulseOnWayland, OnACompositorWithNoWayToSendKeysThePulseStopsWithAMessage) {
     auto session = WaylandSession::startWeston(folder_ / "weston", true);
     startProgram(*session);
-    const auto boxShown = [&] {
-        const auto tree = session->run({"xwininfo", "-root", "-tree"});
-        // A window of that name with a class: the message box (Qt's hidden group leader has none).
-        return tree.output.find("\"FERN-BADGER-PULSEWARD\": (\"") != std::string::npos;
-    };
-    EXPECT_TRUE(desktop_test::waitUntil(boxShown, 10s)) << "no message box\n" << fileText(log());
-    EXPECT_TRUE(run_->running()) << fileText(log());
-    EXPECT_EQ(fileText(log()).find("XTest"), std::string::npos)
-        << "XTest through XWayland counted as a pulse\n"
-        << fileText(log());
+    expectStoppedWithAMessage(*session);
 }
 
 }  // namespace

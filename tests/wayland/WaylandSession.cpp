@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 #include "tests/desktop/WaitUntil.h"
@@ -57,8 +59,21 @@ bool acceptsConnections(const fs::path& socketPath) {
     return connected;
 }
 
-// The X display whose lock file names the process: XWayland's sockets are opened by the
-// compositor, which writes its own pid there.
+pid_t parentOf(long pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(in, line);
+    // "pid (name) state ppid ...": the name may hold spaces, so read after its last ')'.
+    const auto end = line.rfind(')');
+    std::istringstream rest(end == std::string::npos ? std::string() : line.substr(end + 1));
+    char state = 0;
+    pid_t parent = 0;
+    rest >> state >> parent;
+    return parent;
+}
+
+// The X display whose lock file names the process or a child of it: XWayland's sockets are
+// opened by the compositor, which writes its own pid there.
 std::string xDisplayOwnedBy(pid_t pid) {
     std::error_code error;
     for (const auto& entry : fs::directory_iterator("/tmp", error)) {
@@ -68,7 +83,7 @@ std::string xDisplayOwnedBy(pid_t pid) {
         }
         std::ifstream in(entry.path());
         long owner = 0;
-        if (in >> owner && owner == pid) {
+        if (in >> owner && (owner == pid || parentOf(owner) == pid)) {
             return ":" + name.substr(2, name.size() - 2 - 5);
         }
     }
@@ -107,9 +122,44 @@ std::unique_ptr<WaylandSession> WaylandSession::startWeston(const fs::path& fold
     return session;
 }
 
+std::unique_ptr<WaylandSession> WaylandSession::startKWin(
+    const fs::path& folder, const std::vector<fs::path>& fakeInputPrograms) {
+    std::unique_ptr<WaylandSession> session(new WaylandSession);
+    session->prepareFolders(folder);
+    // The installed kwin_wayland carries cap_sys_resource, which these machines refuse to
+    // execute; a copy has none and keeps the name KWin goes by.
+    const fs::path kwin = folder / "bin" / "kwin_wayland";
+    fs::create_directories(kwin.parent_path());
+    fs::copy_file("/usr/bin/kwin_wayland", kwin, fs::copy_options::overwrite_existing);
+    fs::permissions(kwin, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+    const fs::path applications = folder / "data" / "applications";
+    fs::create_directories(applications);
+    for (const auto& program : fakeInputPrograms) {
+        std::ofstream(applications / (program.filename().string() + ".desktop"))
+            << "[Desktop Entry]\nType=Application\nName=" << program.filename().string()
+            << "\nExec=" << program.string()
+            << "\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n";
+    }
+    const std::string socket = "wayland-pulseward";
+    session->startCompositor(
+        {"dbus-run-session", "--", kwin.string(), "--virtual", "--xwayland", "--socket", socket,
+         "--no-lockscreen", "--no-global-shortcuts", "--no-kactivities"},
+        "kwin.log", {{"XDG_DATA_HOME", (folder / "data").string()}});
+    session->waitForSocket(socket);
+    session->findXDisplay();
+    return session;
+}
+
 WaylandSession::~WaylandSession() {
     if (compositor_) {
+        const pid_t group = compositor_->pid();
         compositor_->stop();
+        // dbus-run-session ends at once, leaving KWin, its XWayland and the bus to end on their
+        // own: the next test must not meet them.
+        if (!waitUntil([&] { return kill(-group, 0) != 0; }, 3s)) {
+            kill(-group, SIGKILL);
+        }
     }
 }
 
@@ -130,14 +180,14 @@ void WaylandSession::prepareFolders(const fs::path& folder) {
 }
 
 void WaylandSession::startCompositor(const std::vector<std::string>& argv,
-                                     const std::string& logName) {
+                                     const std::string& logName,
+                                     const std::map<std::string, std::string>& extra) {
     const fs::path log = folder_ / logName;
+    std::map<std::string, std::string> variables = {
+        {"WLR_BACKENDS", "headless"}, {"WLR_LIBINPUT_NO_DEVICES", "1"}, {"WLR_RENDERER", "pixman"}};
+    variables.insert(extra.begin(), extra.end());
     compositor_ = std::make_unique<ChildProcess>(
-        SpawnOptions{asUser(argv),
-                     clientEnvironment({{"WLR_BACKENDS", "headless"},
-                                        {"WLR_LIBINPUT_NO_DEVICES", "1"},
-                                        {"WLR_RENDERER", "pixman"}}),
-                     log});
+        SpawnOptions{asUser(argv), clientEnvironment(variables), log});
 }
 
 void WaylandSession::waitForSocket(const std::string& fixedName) {

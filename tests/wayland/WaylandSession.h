@@ -30,6 +30,12 @@ class WaylandSession {
     // Weston's headless back-end with its desktop shell, optionally with XWayland.
     static std::unique_ptr<WaylandSession> startWeston(const std::filesystem::path& folder,
                                                        bool withXWayland = false);
+    // KWin's virtual back-end with XWayland, in a D-Bus session of its own. Each program listed
+    // gets an installed .desktop file (under XDG_DATA_HOME, which KWin reads) that lets it use
+    // KWin's fake input. KWin runs from a copy without the file capability its binary carries.
+    static std::unique_ptr<WaylandSession> startKWin(
+        const std::filesystem::path& folder,
+        const std::vector<std::filesystem::path>& fakeInputPrograms = {});
     ~WaylandSession();
     WaylandSession(const WaylandSession&) = delete;
     WaylandSession& operator=(const WaylandSession&) = delete;
@@ -69,7 +75,8 @@ class WaylandSession {
   private:
     WaylandSession() = default;
     void prepareFolders(const std::filesystem::path& folder);
-    void startCompositor(const std::vector<std::string>& argv, const std::string& logName);
+    void startCompositor(const std::vector<std::string>& argv, const std::string& logName,
+                         const std::map<std::string, std::string>& extra = {});
     void waitForSocket(const std::string& fixedName);
     void waitForSway();
     void findXDisplay();

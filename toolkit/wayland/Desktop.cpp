@@ -2,21 +2,20 @@
 // the windows stay on XWayland and the key pulse goes to the compositor.
 //
 // Implemented on Wayland: key presses through a virtual keyboard
-// (zwp_virtual_keyboard_manager_v1: sway, Hyprland, labwc, wayfire, river), on the program's
-// own Wayland connection (Connection.h); the foreground window and the topmost band through
-// X11 on XWayland, as on X11 (what each compositor makes of them is not checked yet); one line on
-// stderr naming the route in use; a stopped pulse with a message naming the routes tried where none
-// works, or when the compositor goes away. Not implemented: KWin's fake input
-// (org_kde_kwin_fake_input), the desktop portal's remote desktop (GNOME); XTest through XWayland is
-// never used, as the compositor would not see it.
+// (zwp_virtual_keyboard_manager_v1: sway, Hyprland, labwc, wayfire, river) or else KWin's fake
+// input (org_kde_kwin_fake_input), on the program's own Wayland connection (Connection.h); the
+// foreground window and the topmost band through X11 on XWayland, as on X11 (what each
+// compositor makes of them is not checked yet); one line on stderr naming the route in use; a
+// stopped pulse with a message naming the routes tried where none works, or when the compositor
+// goes away. Not implemented: the desktop portal's remote desktop (GNOME); XTest through
+// XWayland is never used, as the compositor would not see it.
 
 #include <cstdlib>
 #include <memory>
-#include <vector>
 
 #include "../x11/Desktop.h"
+#include "KeyRoutes.h"
 #include "Session.h"
-#include "VirtualKeyboard.h"
 #include "WaylandDesktop.h"
 
 namespace toolkit {
@@ -26,9 +25,7 @@ std::unique_ptr<Desktop> createDesktop() {
     if (!wayland::isWaylandSession([](const char* name) { return std::getenv(name); })) {
         return windows;
     }
-    std::vector<std::unique_ptr<wayland::KeyRoute>> routes;
-    routes.push_back(std::make_unique<wayland::VirtualKeyboard>());
-    return std::make_unique<wayland::WaylandDesktop>(std::move(windows), std::move(routes));
+    return std::make_unique<wayland::WaylandDesktop>(std::move(windows), wayland::keyRoutes());
 }
 
 }  // namespace toolkit

@@ -58,8 +58,10 @@ KeyRoute& WaylandDesktop::workingRoute() {
         "Tried:" +
             (tried.empty() ? std::string("\n- nothing: this build has no route") : tried) +
             "\n\nWhat you can do: allow the program to send input if the desktop asks (GNOME "
-            "asks once, in a dialog), use a compositor that offers a virtual keyboard (sway "
-            "and the other wlroots compositors do), or log in to an X11 session.");
+            "asks once, in a dialog), on KDE Plasma run the installed program (KWin reads its "
+            "permission from the installed .desktop file), use a compositor that offers a "
+            "virtual keyboard (sway and the other wlroots compositors do), or log in to an X11 "
+            "session.");
 }
 
 WindowHandle WaylandDesktop::foregroundWindow() {

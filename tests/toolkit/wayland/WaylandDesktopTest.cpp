@@ -12,6 +12,7 @@
 
 #include "tests/support/FakeDesktop.h"
 #include "toolkit/RuntimeError.h"
+#include "toolkit/wayland/KeyRoutes.h"
 #include "toolkit/wayland/Session.h"
 #include "toolkit/wayland/WaylandDesktop.h"
 
@@ -23,6 +24,7 @@ using toolkit::Key;
 using toolkit::RuntimeError;
 using toolkit::wayland::isWaylandSession;
 using toolkit::wayland::KeyRoute;
+using toolkit::wayland::keyRoutes;
 using toolkit::wayland::WaylandDesktop;
 
 // ---------------------------------------------------------------------------------------------
@@ -195,6 +197,15 @@ TEST_F(RouteChoice, ARouteLostBetweenPressesIsLetGoAndTheRoutesAreTriedAgainWith
     EXPECT_EQ(press(), "key presses go to the compositor through first\n");
     EXPECT_THAT(
         log_, ElementsAre("first:open", "first:press", "first:close", "first:open", "first:press"));
+}
+
+TEST(KeyRoutes, TheVirtualKeyboardComesFirstThenKWinsFakeInputAndNothingElse) {
+    std::vector<std::string_view> names;
+    for (const auto& route : keyRoutes()) {
+        names.push_back(route->name());
+        EXPECT_FALSE(route->ready()) << route->name() << " is open before the first press";
+    }
+    EXPECT_THAT(names, ElementsAre("zwp_virtual_keyboard_manager_v1", "org_kde_kwin_fake_input"));
 }
 
 TEST_F(RouteChoice, TheForegroundWindowAndStackingStayWithTheWindowsOnX11) {
