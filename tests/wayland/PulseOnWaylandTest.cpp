@@ -121,8 +121,8 @@ TEST_F(PulseOnWayland, OnSwayTheSessionStaysAwakeAndTheFocusedWindowSeesEachPres
 }
 
 // The topmost keeper on sway: wlroots' window manager for XWayland leaves _NET_ACTIVE_WINDOW
-// empty while a Wayland window has the keyboard, ignores _NET_WM_STATE_ABOVE and restacks no
-// tiled window. The keeper's requests must do no harm there: no focus taken, no error.
+// empty while a Wayland window has the keyboard and ignores _NET_WM_STATE_ABOVE. The keeper's
+// requests must do no harm there: no focus taken, no error.
 TEST_F(PulseOnWayland, OnSwayTheTopmostKeeperLeavesTheKeyboardWithTheFocusedWindow) {
     auto session = WaylandSession::startSway(folder_ / "sway");
     const fs::path settings = folder_ / "config" / "FERN-BADGER-PULSEWARD.ini";
