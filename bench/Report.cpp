@@ -82,6 +82,8 @@ std::string shortName(const std::string& id) {
         return "ref";
     if (id == "program-behind")
         return "behind";
+    if (id == "program-sway")
+        return "sway";
     return id;
 }
 
@@ -151,7 +153,8 @@ void jsonDistribution(std::ostream& out, const char* name, const Distribution& d
 }  // namespace
 
 bool isProgram(const SubjectResult& subject) {
-    return subject.id == "program" || subject.id == "program-behind";
+    return subject.id == "program" || subject.id == "program-behind" ||
+           subject.id == "program-sway";
 }
 
 void printTable(std::ostream& out, const RunResult& run) {

@@ -1,6 +1,7 @@
 // The pulse benchmark: runs the program, two xdotool baselines and an ideal injector of ours,
 // one after another, on an X server of its own with openbox, and measures every Num Lock press
-// and release as the server sees them, the server's idle time, and what each costs.
+// and release as the server sees them, the server's idle time, and what each costs. On request
+// (--only program-sway) also the program on sway, from a focused Wayland window's key events.
 //
 // Usage: pulseward_bench [--program PATH] [--seconds N] [--idle-seconds N] [--json FILE]
 //                        [--svg FILE] [--events FILE] [--only LIST] [--smoke] [--no-warm-up]
@@ -31,12 +32,16 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "OnSway.h"
 #include "Process.h"
 #include "Report.h"
 #include "XObserver.h"
 
 #ifndef PULSEWARD_PROGRAM
 #define PULSEWARD_PROGRAM "FERN-BADGER-PULSEWARD"
+#endif
+#ifndef PULSEWARD_KEY_CLIENT
+#define PULSEWARD_KEY_CLIENT "pulseward_key_client"
 #endif
 
 namespace bench {
@@ -82,7 +87,11 @@ struct Options {
 };
 
 const std::set<std::string> allModes = {"program",        "program-behind", "shell-loop",
-                                        "xdotool-repeat", "reference",      "stopped"};
+                                        "xdotool-repeat", "reference",      "stopped",
+                                        "program-sway"};
+// Measured only when asked for: it needs sway, swayidle and XWayland.
+const std::set<std::string> defaultModes = {"program",        "program-behind", "shell-loop",
+                                            "xdotool-repeat", "reference",      "stopped"};
 
 [[noreturn]] void usage(const std::string& problem) {
     if (!problem.empty()) {
@@ -92,7 +101,8 @@ const std::set<std::string> allModes = {"program",        "program-behind", "she
                  "                       [--json FILE] [--svg FILE] [--events FILE] [--smoke]\n"
                  "                       [--no-warm-up] [--keep]\n"
                  "                       [--only program,program-behind,shell-loop,xdotool-repeat,"
-                 "reference,stopped]\n";
+                 "reference,stopped,\n"
+                 "                              program-sway]\n";
     std::exit(2);
 }
 
@@ -167,7 +177,7 @@ Options parse(int argc, char** argv) {
         o.minPresses = 3;
     }
     if (o.only.empty()) {
-        o.only = allModes;
+        o.only = defaultModes;
     }
     return o;
 }
@@ -596,9 +606,126 @@ void printTargets(std::ostream& out, const RunResult& run) {
                      longHolds(s) + " stamped 2 ms or more");
         }
     }
+    for (const auto& s : run.subjects) {
+        if (s.id == "program-sway") {
+            const PulseStats& w = s.pulse;
+            line(std::fabs(w.interval.median - periodMs) <= 1,
+                 "on sway: median interval 750 +/- 1 ms", fmt(w.interval.median, 3) + " ms");
+            line(w.absDeviation.p99 <= 3, "on sway: p99 |interval - 750| <= 3 ms",
+                 fmt(w.absDeviation.p99, 3) + " ms");
+            line(std::fabs(w.driftPercent) <= 0.02, "on sway: drift within +/-0.02 %",
+                 fmt(w.driftPercent, 4) + " % (" + fmt(w.driftMs, 2) + " ms over " +
+                     fmt(s.pulsingSeconds, 0) + " s)");
+            line(w.notFlipped == 0 && w.presses > 0, "on sway: every press flips Num Lock",
+                 std::to_string(w.notFlipped) + " of " + std::to_string(w.presses) + " did not");
+            line(s.cpuPulsingPercent <= 0.05, "on sway: CPU while pulsing <= 0.05 % of a core",
+                 fmt(s.cpuPulsingPercent, 4) + " %");
+        }
+    }
     if (run.haveStopped) {
         out << "  (stopped) wake-ups " << fmt(run.stopped.wakeupsPerSecond, 2) << " /s, CPU "
             << fmt(run.stopped.cpuPercent, 5) << " %, presses " << run.stopped.presses << "\n";
+    }
+}
+
+// Every subject on an X server of its own with openbox.
+void measureOnX(const Options& options, RunResult& run, const std::string& work) {
+    Desktop desktop(work);
+    std::cerr << "X server " << desktop.display() << " with openbox (work folder " << work << ")"
+              << std::endl;
+    Observer observer(desktop.display());
+    // openbox goes on setting itself up for a moment after it announces itself; the first
+    // subject's start-up should not share the processor with that.
+    for (const long long until =
+             monotonicNs() + static_cast<long long>(options.desktopSettleSeconds * 1e9);
+         monotonicNs() < until;) {
+        checkInterrupted();
+        observer.pump(pollTimeoutMs(until));
+    }
+    const std::string runtimeDir = work + "/runtime";
+    std::filesystem::create_directories(runtimeDir);
+    std::filesystem::permissions(runtimeDir, std::filesystem::perms::owner_all);
+    const auto baseSpawn = [&](const std::string& name) {
+        SpawnOptions s;
+        s.setEnv = {{"DISPLAY", desktop.display()}, {"XDG_RUNTIME_DIR", runtimeDir}};
+        s.unsetEnv = {"WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+        s.logFile = work + "/" + name + ".log";
+        return s;
+    };
+    const std::string shellLoop = "while :; do xdotool key Num_Lock; sleep 0.75; done";
+    const int repeats =
+        static_cast<int>(std::ceil(options.seconds / 0.75)) + 2 + options.minPresses;
+
+    std::vector<SubjectSetup> setups;
+    if (options.only.count("program")) {
+        SubjectSetup s{"program", "program", run.program, baseSpawn("program")};
+        s.spawn.argv = {run.program};
+        s.spawn.setEnv["XDG_CONFIG_HOME"] = freshConfig(work, "program", "");
+        s.isProgram = true;
+        setups.push_back(s);
+    }
+    if (options.only.count("program-behind")) {
+        // Where the program mostly is while it pulses: behind the window being worked in,
+        // which gets the key presses instead of the program.
+        SubjectSetup s{"program-behind", "program, behind", run.program,
+                       baseSpawn("program-behind")};
+        s.spawn.argv = {run.program};
+        s.spawn.setEnv["XDG_CONFIG_HOME"] = freshConfig(work, "program-behind", "");
+        s.isProgram = true;
+        s.behindAnotherWindow = true;
+        setups.push_back(s);
+    }
+    if (options.only.count("shell-loop")) {
+        SubjectSetup s{"shell-loop", "shell loop", shellLoop, baseSpawn("shell-loop")};
+        // The trap lets the shell end between two commands, so wait4 counts every child.
+        s.spawn.argv = {"bash", "-c", "trap 'exit 0' TERM; " + shellLoop};
+        s.selfContained = false;
+        s.stopGraceSeconds = 3;
+        s.behindAnotherWindow = true;
+        setups.push_back(s);
+    }
+    if (options.only.count("xdotool-repeat")) {
+        const std::string n = std::to_string(repeats);
+        SubjectSetup s{"xdotool-repeat", "xdotool --repeat",
+                       "xdotool key --repeat " + n + " --delay 750 Num_Lock",
+                       baseSpawn("xdotool-repeat")};
+        s.spawn.argv = {"xdotool", "key", "--repeat", n, "--delay", "750", "Num_Lock"};
+        s.behindAnotherWindow = true;
+        setups.push_back(s);
+    }
+    if (options.only.count("reference")) {
+        SubjectSetup s{"reference", "reference",
+                       "XTest press+release at absolute 750 ms deadlines "
+                       "(clock_nanosleep TIMER_ABSTIME)",
+                       baseSpawn("reference")};
+        s.spawn.argv = {selfPath(), "--reference-injector"};
+        s.behindAnotherWindow = true;
+        setups.push_back(s);
+    }
+    if (options.warmUp) {
+        // A fresh X server is slow the first time it passes a key event to a client such as
+        // ours (the program's first press then reaches it 3-5 ms late; a second program on
+        // the same server shows nothing of the kind). A desktop's server has long been warm,
+        // so the program runs once, unmeasured, for two presses first.
+        Options warm = options;
+        warm.seconds = 1.7;
+        warm.minPresses = 2;
+        SubjectSetup setup{"warm-up", "warm-up run of the program", run.program,
+                           baseSpawn("warm-up")};
+        setup.spawn.argv = {run.program};
+        setup.spawn.setEnv["XDG_CONFIG_HOME"] = freshConfig(work, "warm-up", "");
+        setup.isProgram = true;
+        measure(observer, warm, setup);
+    }
+    for (const SubjectSetup& setup : setups) {
+        run.subjects.push_back(measure(observer, options, setup));
+    }
+    if (options.only.count("stopped")) {
+        SpawnOptions s = baseSpawn("stopped");
+        s.argv = {run.program};
+        s.setEnv["XDG_CONFIG_HOME"] = freshConfig(work, "stopped", "AUTOSTART_TICKBOX=0\n");
+        run.stopped = measureStopped(observer, options, s);
+        run.haveStopped = true;
     }
 }
 
@@ -618,102 +745,13 @@ int runBenchmark(const Options& options) {
         throw std::runtime_error("no program to run at " + run.program);
     }
     try {
-        Desktop desktop(work);
-        std::cerr << "X server " << desktop.display() << " with openbox (work folder " << work
-                  << ")" << std::endl;
-        Observer observer(desktop.display());
-        // openbox goes on setting itself up for a moment after it announces itself; the first
-        // subject's start-up should not share the processor with that.
-        for (const long long until =
-                 monotonicNs() + static_cast<long long>(options.desktopSettleSeconds * 1e9);
-             monotonicNs() < until;) {
-            checkInterrupted();
-            observer.pump(pollTimeoutMs(until));
+        if (options.only.count("program-sway")) {
+            run.subjects.push_back(
+                measureOnSway(run.program, PULSEWARD_KEY_CLIENT, options.seconds, work));
         }
-        const std::string runtimeDir = work + "/runtime";
-        std::filesystem::create_directories(runtimeDir);
-        std::filesystem::permissions(runtimeDir, std::filesystem::perms::owner_all);
-        const auto baseSpawn = [&](const std::string& name) {
-            SpawnOptions s;
-            s.setEnv = {{"DISPLAY", desktop.display()}, {"XDG_RUNTIME_DIR", runtimeDir}};
-            s.unsetEnv = {"WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
-            s.logFile = work + "/" + name + ".log";
-            return s;
-        };
-        const std::string shellLoop = "while :; do xdotool key Num_Lock; sleep 0.75; done";
-        const int repeats =
-            static_cast<int>(std::ceil(options.seconds / 0.75)) + 2 + options.minPresses;
-
-        std::vector<SubjectSetup> setups;
-        if (options.only.count("program")) {
-            SubjectSetup s{"program", "program", run.program, baseSpawn("program")};
-            s.spawn.argv = {run.program};
-            s.spawn.setEnv["XDG_CONFIG_HOME"] = freshConfig(work, "program", "");
-            s.isProgram = true;
-            setups.push_back(s);
-        }
-        if (options.only.count("program-behind")) {
-            // Where the program mostly is while it pulses: behind the window being worked in,
-            // which gets the key presses instead of the program.
-            SubjectSetup s{"program-behind", "program, behind", run.program,
-                           baseSpawn("program-behind")};
-            s.spawn.argv = {run.program};
-            s.spawn.setEnv["XDG_CONFIG_HOME"] = freshConfig(work, "program-behind", "");
-            s.isProgram = true;
-            s.behindAnotherWindow = true;
-            setups.push_back(s);
-        }
-        if (options.only.count("shell-loop")) {
-            SubjectSetup s{"shell-loop", "shell loop", shellLoop, baseSpawn("shell-loop")};
-            // The trap lets the shell end between two commands, so wait4 counts every child.
-            s.spawn.argv = {"bash", "-c", "trap 'exit 0' TERM; " + shellLoop};
-            s.selfContained = false;
-            s.stopGraceSeconds = 3;
-            s.behindAnotherWindow = true;
-            setups.push_back(s);
-        }
-        if (options.only.count("xdotool-repeat")) {
-            const std::string n = std::to_string(repeats);
-            SubjectSetup s{"xdotool-repeat", "xdotool --repeat",
-                           "xdotool key --repeat " + n + " --delay 750 Num_Lock",
-                           baseSpawn("xdotool-repeat")};
-            s.spawn.argv = {"xdotool", "key", "--repeat", n, "--delay", "750", "Num_Lock"};
-            s.behindAnotherWindow = true;
-            setups.push_back(s);
-        }
-        if (options.only.count("reference")) {
-            SubjectSetup s{"reference", "reference",
-                           "XTest press+release at absolute 750 ms deadlines "
-                           "(clock_nanosleep TIMER_ABSTIME)",
-                           baseSpawn("reference")};
-            s.spawn.argv = {selfPath(), "--reference-injector"};
-            s.behindAnotherWindow = true;
-            setups.push_back(s);
-        }
-        if (options.warmUp) {
-            // A fresh X server is slow the first time it passes a key event to a client such as
-            // ours (the program's first press then reaches it 3-5 ms late; a second program on
-            // the same server shows nothing of the kind). A desktop's server has long been warm,
-            // so the program runs once, unmeasured, for two presses first.
-            Options warm = options;
-            warm.seconds = 1.7;
-            warm.minPresses = 2;
-            SubjectSetup setup{"warm-up", "warm-up run of the program", run.program,
-                               baseSpawn("warm-up")};
-            setup.spawn.argv = {run.program};
-            setup.spawn.setEnv["XDG_CONFIG_HOME"] = freshConfig(work, "warm-up", "");
-            setup.isProgram = true;
-            measure(observer, warm, setup);
-        }
-        for (const SubjectSetup& setup : setups) {
-            run.subjects.push_back(measure(observer, options, setup));
-        }
-        if (options.only.count("stopped")) {
-            SpawnOptions s = baseSpawn("stopped");
-            s.argv = {run.program};
-            s.setEnv["XDG_CONFIG_HOME"] = freshConfig(work, "stopped", "AUTOSTART_TICKBOX=0\n");
-            run.stopped = measureStopped(observer, options, s);
-            run.haveStopped = true;
+        if (std::any_of(options.only.begin(), options.only.end(),
+                        [](const std::string& mode) { return mode != "program-sway"; })) {
+            measureOnX(options, run, work);
         }
     } catch (...) {
         std::cerr << "pulseward_bench: logs kept in " << work << "\n";

@@ -103,6 +103,11 @@ class DesktopTest : public ::testing::Test {
 
     XDisplay& x() { return shared().session->x(); }
 
+    // What the program's nth run (from 1) wrote on stdout and stderr.
+    fs::path runLog(std::size_t run) const {
+        return folder_ / ("run-" + std::to_string(run) + ".log");
+    }
+
     fs::path settingsFile() const { return folder_ / "config" / settingsFileName; }
 
     void writeSettings(const std::string& text) { std::ofstream(settingsFile()) << text; }
@@ -118,9 +123,8 @@ class DesktopTest : public ::testing::Test {
 
     // Starts the program with this test's settings folder.
     PulsewardRun& start(XDisplay& on, const std::map<std::string, std::string>& environment = {}) {
-        const PulsewardRun::Paths paths{
-            shared().program, folder_ / "config", folder_ / "runtime",
-            folder_ / ("run-" + std::to_string(runs_.size() + 1) + ".log"), environment};
+        const PulsewardRun::Paths paths{shared().program, folder_ / "config", folder_ / "runtime",
+                                        runLog(runs_.size() + 1), environment};
         runs_.push_back(std::make_unique<PulsewardRun>(on, paths));
         return *runs_.back();
     }
@@ -253,6 +257,26 @@ class DesktopTest : public ::testing::Test {
         std::cout << "Screenshot of " << on.name() << ": " << path << "\n";
     }
 };
+
+// The file's lines that are not empty.
+inline std::vector<std::string> linesOf(const fs::path& file) {
+    std::ifstream in(file);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty()) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+inline std::string joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines) {
+        text += line + "\n";
+    }
+    return text;
+}
 
 // ---------------------------------------------------------------------------------------------
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -89,6 +90,10 @@ TEST_F(Pulse, ButtonStopsThePulseAndStartsItAgain) {
     ASSERT_NO_FATAL_FAILURE(click(x(), *window, buttonCentre));
     ASSERT_TRUE(waitForPaintIn(x(), *window, red)) << "the restarted window is not red";
     expectPulsing(x(), *origin, 2600ms, 2, 4);
+
+    // The route is said once, not at every pulse nor at every Start.
+    const auto lines = linesOf(runLog(1));
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), x11RouteLine), 1) << joined(lines);
 }
 
 TEST_F(Pulse, StaysStoppedWhenAutoStartIsOffUntilTheButtonStartsIt) {
@@ -630,6 +635,10 @@ TEST_F(WithoutXTest, FailedKeyPressStopsThePulseWithAMessageAndTheProgramGoesOn)
     }
 
     ASSERT_NO_FATAL_FAILURE(closeAndExpectExit(noXTest, run, *window));
+    const auto lines = linesOf(runLog(1));
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), x11RouteLine), 0)
+        << "a route that sent nothing was said to be in use\n"
+        << joined(lines);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "tests/desktop/ChildProcess.h"
 #include "tests/desktop/XDisplay.h"
@@ -14,6 +15,8 @@ namespace desktop_test {
 inline constexpr const char* mainWindowName = "       PULSEWARD";
 inline constexpr const char* messageBoxName = "FERN-BADGER-PULSEWARD";
 inline constexpr const char* settingsFileName = "FERN-BADGER-PULSEWARD.ini";
+// What the program says on stderr at its first pulse on X11.
+inline constexpr std::string_view x11RouteLine = "key presses go to the X server through XTest";
 
 // One run of the program on a display, with the given settings folder ($XDG_CONFIG_HOME).
 // The run is killed with its process group when the object goes, unless it has ended.

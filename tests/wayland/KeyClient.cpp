@@ -4,7 +4,9 @@
 //   configured / mapped
 //   keymap hash=<FNV-1a 64 of the keymap text, hex> size=<bytes> numlock=<Num Lock mask>
 //   enter / leave
-//   key time=<ms> code=<evdev code> state=pressed|released
+//   key time=<ms> code=<evdev code> state=pressed|released arrived=<ns>
+//     (time is the sender's stamp, passed on by the compositor; arrived is CLOCK_MONOTONIC when
+//     the event reached us)
 //   modifiers depressed=<mask> latched=<mask> locked=<mask> group=<n>
 //   disconnected (the compositor went away) / ended (SIGTERM or SIGINT)
 // It asks for the keyboard only while the seat has one: wlroots refuses get_keyboard otherwise.
@@ -13,6 +15,7 @@
 #include <poll.h>
 #include <sys/mman.h>
 #include <sys/signalfd.h>
+#include <time.h>
 #include <unistd.h>
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
@@ -123,8 +126,11 @@ void onLeave(void*, wl_keyboard*, std::uint32_t, wl_surface*) {
 
 void onKey(void*, wl_keyboard*, std::uint32_t, std::uint32_t time, std::uint32_t key,
            std::uint32_t state) {
-    line("key time=%u code=%u state=%s", time, key,
-         state == WL_KEYBOARD_KEY_STATE_PRESSED ? "pressed" : "released");
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    line("key time=%u code=%u state=%s arrived=%lld", time, key,
+         state == WL_KEYBOARD_KEY_STATE_PRESSED ? "pressed" : "released",
+         static_cast<long long>(now.tv_sec) * 1'000'000'000LL + now.tv_nsec);
 }
 
 void onModifiers(void*, wl_keyboard*, std::uint32_t, std::uint32_t depressed, std::uint32_t latched,

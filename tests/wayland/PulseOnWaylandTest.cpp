@@ -17,6 +17,7 @@
 #include "tests/desktop/WaitUntil.h"
 #include "tests/wayland/IdleWatcher.h"
 #include "tests/wayland/KeyClientRun.h"
+#include "tests/wayland/OutputLines.h"
 #include "tests/wayland/WaylandSession.h"
 
 namespace wayland_test {
@@ -153,6 +154,35 @@ TEST_F(PulseOnWayland, OnKWinWithoutItsDesktopFileThePulseStopsWithAMessage) {
     auto session = WaylandSession::startKWin(folder_ / "kwin");
     startProgram(*session);
     expectStoppedWithAMessage(*session);
+}
+
+// The topmost keeper on sway: wlroots' window manager for XWayland leaves _NET_ACTIVE_WINDOW
+// empty while a Wayland window has the keyboard and ignores _NET_WM_STATE_ABOVE. The keeper's
+// requests must do no harm there: no focus taken, no error.
+TEST_F(PulseOnWayland, OnSwayTheTopmostKeeperLeavesTheKeyboardWithTheFocusedWindow) {
+    auto session = WaylandSession::startSway(folder_ / "sway");
+    const fs::path settings = folder_ / "config" / "FERN-BADGER-PULSEWARD.ini";
+    std::ofstream(settings) << "[Settings]\nAlways_On_Top_TICKBOX=1\n";
+    ASSERT_EQ(chown(settings.c_str(), WaylandSession::user(), gid_t(-1)), 0);
+    startProgram(*session);
+    const OutputLines programLines(log());
+    ASSERT_TRUE(programLines.waitFor(
+        [](const std::string& line) { return line.find("go to the compositor") != line.npos; },
+        10s))
+        << programLines.text();
+
+    KeyClientRun client(*session, folder_ / "key-client.log");
+    const auto enter = client.waitFor("enter", 10s);
+    ASSERT_TRUE(enter) << client.output().text();
+    const auto keysBefore = client.keyCount(numLockKey, true);
+    // The keeper looks once a second: three looks and more while our window has the keyboard.
+    std::this_thread::sleep_for(3500ms);
+    EXPECT_FALSE(client.waitFor("leave", 0ms, *enter))
+        << "the keeper took the keyboard from the focused window\n"
+        << client.output().text();
+    EXPECT_GE(client.keyCount(numLockKey, true) - keysBefore, 3u) << client.output().text();
+    EXPECT_TRUE(run_->running());
+    EXPECT_EQ(programLines.lines().size(), 1u) << "only the route is said\n" << programLines.text();
 }
 
 TEST_F(PulseOnWayland, OnACompositorWithNoWayToSendKeysThePulseStopsWithAMessage) {

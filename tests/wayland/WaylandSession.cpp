@@ -84,7 +84,10 @@ std::string xDisplayOwnedBy(pid_t pid) {
         std::ifstream in(entry.path());
         long owner = 0;
         if (in >> owner && (owner == pid || parentOf(owner) == pid)) {
-            return ":" + name.substr(2, name.size() - 2 - 5);
+            // Appended rather than ":" + substr, which GCC 12 at -O3 wrongly flags (restrict).
+            std::string display = ":";
+            display.append(name, 2, name.size() - 2 - 5);
+            return display;
         }
     }
     return {};

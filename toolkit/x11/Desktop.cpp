@@ -4,7 +4,8 @@
 // waited for only when our own window will get them back); the foreground window from the root
 // window's _NET_ACTIVE_WINDOW; the topmost band as EWMH _NET_WM_STATE_ABOVE requests to the
 // window manager, raising a window that enters it, without moving, resizing, mapping or
-// activating anything; no taskbar or pager entry for our tool windows.
+// activating anything; no taskbar or pager entry for our tool windows; one line on stderr naming
+// the route at the first pulse, as on a Wayland session.
 // Not implemented: keys other than Num Lock; stacking relative to a given window.
 
 #include <X11/Xatom.h>
@@ -16,6 +17,7 @@
 #include "Desktop.h"
 
 #include "../RuntimeError.h"
+#include "../Warning.h"
 #include "Connection.h"
 
 namespace toolkit {
@@ -37,6 +39,10 @@ class X11Desktop : public Desktop {
         const unsigned numLock = Connection::numLockKeyCode();
         if (numLock == 0) {
             throw RuntimeError(5, "The keyboard map has no Num Lock key.");
+        }
+        if (!routeNamed_) {
+            Warn("key presses go to the X server through XTest");
+            routeNamed_ = true;
         }
         const bool sent = XTestFakeKeyEvent(display, numLock, True, CurrentTime) &&
                           XTestFakeKeyEvent(display, numLock, False, CurrentTime);
@@ -118,6 +124,9 @@ class X11Desktop : public Desktop {
                         reinterpret_cast<const unsigned char*>(states), 2);
         trap.failed();
     }
+
+  private:
+    bool routeNamed_ = false;
 };
 
 }  // namespace
