@@ -3,18 +3,21 @@
 //
 // Implemented on Wayland: key presses through a virtual keyboard
 // (zwp_virtual_keyboard_manager_v1: sway, Hyprland, labwc, wayfire, river), on the program's
-// own Wayland connection (Connection.h); the foreground window and the topmost band through
-// X11 on XWayland, as on X11 (what each compositor makes of them is not checked yet); one line on
-// stderr naming the route in use; a stopped pulse with a message naming the routes tried where none
-// works, or when the compositor goes away. Not implemented: KWin's fake input
-// (org_kde_kwin_fake_input), the desktop portal's remote desktop (GNOME); XTest through XWayland is
-// never used, as the compositor would not see it.
+// own Wayland connection (Connection.h), else through the desktop portal's remote desktop
+// (org.freedesktop.portal.RemoteDesktop on the session bus: GNOME, KDE), which asks the user
+// once; the foreground window and the topmost band through X11 on XWayland, as on X11 (what each
+// compositor makes of them is not checked yet); one line on stderr naming the route in use; a
+// stopped pulse with a message naming the routes tried where none works, when the compositor
+// goes away, or when the user or the desktop refuses the portal's session. Not implemented:
+// KWin's fake input (org_kde_kwin_fake_input); XTest through XWayland is never used, as the
+// compositor would not see it.
 
 #include <cstdlib>
 #include <memory>
 #include <vector>
 
 #include "../x11/Desktop.h"
+#include "PortalKeyboard.h"
 #include "Session.h"
 #include "VirtualKeyboard.h"
 #include "WaylandDesktop.h"
@@ -28,6 +31,7 @@ std::unique_ptr<Desktop> createDesktop() {
     }
     std::vector<std::unique_ptr<wayland::KeyRoute>> routes;
     routes.push_back(std::make_unique<wayland::VirtualKeyboard>());
+    routes.push_back(std::make_unique<wayland::PortalKeyboard>());
     return std::make_unique<wayland::WaylandDesktop>(std::move(windows), std::move(routes));
 }
 
