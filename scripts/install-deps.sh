@@ -19,6 +19,8 @@ packages=(
     # Wayland tests: sway and Weston headless, XWayland, swayidle, wtype, and our key client's
     # libraries
     sway swayidle xwayland weston wtype libwayland-dev wayland-protocols libxkbcommon-dev
+    # the desktop portal's tests: a private session bus
+    dbus-daemon
 )
 
 if [[ "${1:-}" == "--fuzz" ]]; then

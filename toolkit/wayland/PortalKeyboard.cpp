@@ -56,11 +56,20 @@ void writeToken(const std::filesystem::path& file, const std::string& token) {
     std::filesystem::rename(written, file, error);
 }
 
+// Without a session bus libdbus would try to start one through the X display instead.
+bool sessionBusNamed() {
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::error_code error;
+    return (address && *address) ||
+           (runtime && *runtime &&
+            std::filesystem::exists(std::filesystem::path(runtime) / "bus", error));
+}
+
 }  // namespace
 
 PortalKeyboard::PortalKeyboard(std::filesystem::path tokenFile)
-    : bus_(QDBusConnection::sessionBus()),
-      tokenFile_(tokenFile.empty() ? restoreTokenFile() : std::move(tokenFile)) {
+    : bus_(QString()), tokenFile_(tokenFile.empty() ? restoreTokenFile() : std::move(tokenFile)) {
     answerLimit_.setSingleShot(true);
     answerLimit_.setInterval(answerLimitMs);
     connect(&answerLimit_, &QTimer::timeout, this, [this] {
@@ -87,6 +96,11 @@ std::filesystem::path PortalKeyboard::restoreTokenFile() {
 
 void PortalKeyboard::open() {
     close();
+    if (!sessionBusNamed()) {
+        throw RuntimeError(5,
+                           "There is no D-Bus session bus (DBUS_SESSION_BUS_ADDRESS is not set).");
+    }
+    bus_ = QDBusConnection::sessionBus();
     if (!bus_.isConnected()) {
         throw RuntimeError(
             5, "There is no D-Bus session bus (" + text(bus_.lastError().message()) + ").");
@@ -113,8 +127,9 @@ void PortalKeyboard::open() {
     state_ = State::CreatingSession;
     answerLimit_.start();
     request(QStringLiteral("CreateSession"), {},
-            {{QStringLiteral("session_handle_token"),
-              QStringLiteral("pulseward%1").arg(QCoreApplication::applicationPid())}});
+            {{QStringLiteral("session_handle_token"), QStringLiteral("pulseward%1_%2")
+                                                          .arg(QCoreApplication::applicationPid())
+                                                          .arg(requests_)}});
 }
 
 // The answer comes as a Response signal on a request object whose path the handle token
@@ -146,6 +161,9 @@ void PortalKeyboard::stopListening() {
 
 void PortalKeyboard::answered(uint response, const QVariantMap& results) {
     stopListening();
+    if (!ready() || state_ == State::Granted) {
+        return;
+    }
     if (response == 1) {
         fail(
             "The user did not allow the program to send key presses (the desktop's dialog "
