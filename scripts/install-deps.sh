@@ -19,8 +19,8 @@ packages=(
     # Wayland tests: sway and Weston headless, XWayland, swayidle, wtype, and our key client's
     # libraries
     sway swayidle xwayland weston wtype libwayland-dev wayland-protocols libxkbcommon-dev
-    # the desktop portal's tests: a private session bus
-    dbus-daemon
+    # the desktop portal's tests: a private session bus, mutter headless, gdbus for its idle time
+    dbus-daemon mutter libglib2.0-bin
 )
 
 if [[ "${1:-}" == "--fuzz" ]]; then

@@ -1,13 +1,16 @@
-// The real program on a compositor that offers it no Wayland route (Weston headless), with a
-// desktop portal of ours (pulseward_fake_portal) on the session's own bus: each phase of the
-// pulse goes through the portal as a Num Lock press and release, the restore token is kept in
-// the state folder and handed back at the next run, and a refusal or a session the desktop
-// closes mid-run stops the pulse with a message.
+// The real program with a desktop portal of ours (pulseward_fake_portal) on the session's own
+// bus. On Weston headless, which offers it no Wayland route: each phase of the pulse goes
+// through the portal as a Num Lock press and release, the restore token is kept in the state
+// folder and handed back at the next run, and a refusal or a session the desktop closes mid-run
+// stops the pulse with a message. On a real mutter headless, to whose own remote desktop the
+// portal relays the keys: mutter counts each press as activity.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -58,20 +61,31 @@ class PulseThroughPortal : public ::testing::Test {
             fs::create_directories(folder_ / writable);
             ASSERT_EQ(chown((folder_ / writable).c_str(), WaylandSession::user(), gid_t(-1)), 0);
         }
+    }
+
+    void useWeston() {
         session_ = WaylandSession::startWeston(folder_ / "weston", true);
-        // The session's own bus, as its user, where libdbus looks for it.
-        busAddress_ = "unix:path=" + (session_->runtimeFolder() / "bus").string();
-        bus_ = session_->startClient(
-            {"dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + busAddress_},
-            folder_ / "dbus-daemon.log");
-        ASSERT_TRUE(waitUntil([&] { return fs::exists(session_->runtimeFolder() / "bus"); }, 10s))
-            << fileText(folder_ / "dbus-daemon.log");
+        session_->startBus();
+    }
+
+    void useMutter() { session_ = WaylandSession::startMutter(folder_ / "mutter"); }
+
+    // mutter's idle time in ms, as GNOME's screen saver reads it.
+    std::optional<std::uint64_t> mutterIdleTime() const {
+        const auto result =
+            session_->run({"gdbus", "call", "--session", "--dest", "org.gnome.Mutter.IdleMonitor",
+                           "--object-path", "/org/gnome/Mutter/IdleMonitor/Core", "--method",
+                           "org.gnome.Mutter.IdleMonitor.GetIdletime"});
+        const auto at = result.output.find("uint64 ");
+        if (result.status != 0 || at == std::string::npos) {
+            return std::nullopt;
+        }
+        return std::stoull(result.output.substr(at + 7));
     }
 
     void TearDown() override {
         run_.reset();
         portal_.reset();
-        bus_.reset();
         session_.reset();
         if (HasFailure()) {
             std::cout << "Logs are kept in " << folder_ << "\n";
@@ -81,22 +95,18 @@ class PulseThroughPortal : public ::testing::Test {
         }
     }
 
-    std::map<std::string, std::string> busEnvironment() const {
-        return {{"DBUS_SESSION_BUS_ADDRESS", busAddress_}};
-    }
-
     void startPortal(std::vector<std::string> arguments, const std::string& logName) {
         portal_.reset();
         arguments.insert(arguments.begin(), fakePortal_);
         portalLog_.emplace(folder_ / logName);
-        portal_ = session_->startClient(arguments, portalLog_->file(), busEnvironment());
+        portal_ = session_->startClient(arguments, portalLog_->file());
         ASSERT_TRUE(
             portalLog_->waitFor([](const std::string& line) { return line == "ready"; }, 10s))
             << portalLog_->text();
     }
 
     void startProgram() {
-        auto environment = busEnvironment();
+        std::map<std::string, std::string> environment;
         environment["XDG_CONFIG_HOME"] = (folder_ / "config").string();
         environment["XDG_STATE_HOME"] = (folder_ / "state").string();
         environment["QT_QPA_PLATFORM"] = "xcb";
@@ -124,15 +134,14 @@ class PulseThroughPortal : public ::testing::Test {
     std::string program_;
     std::string fakePortal_;
     fs::path folder_;
-    std::string busAddress_;
     std::unique_ptr<WaylandSession> session_;
-    std::unique_ptr<ChildProcess> bus_;
     std::unique_ptr<ChildProcess> portal_;
     std::optional<OutputLines> portalLog_;
     std::unique_ptr<ChildProcess> run_;
 };
 
 TEST_F(PulseThroughPortal, EachPhaseGoesThroughThePortalAndTheTokenComesBackAtTheNextRun) {
+    useWeston();
     startPortal({}, "portal.log");
     startProgram();
     ASSERT_TRUE(portalLog_->waitFor(
@@ -165,6 +174,7 @@ TEST_F(PulseThroughPortal, EachPhaseGoesThroughThePortalAndTheTokenComesBackAtTh
 }
 
 TEST_F(PulseThroughPortal, TheUserRefusingStopsThePulseWithAMessage) {
+    useWeston();
     startPortal({"--refuse"}, "portal.log");
     startProgram();
     EXPECT_TRUE(messageBoxShown()) << "no message box\n" << fileText(log());
@@ -174,6 +184,7 @@ TEST_F(PulseThroughPortal, TheUserRefusingStopsThePulseWithAMessage) {
 }
 
 TEST_F(PulseThroughPortal, TheDesktopClosingTheSessionMidRunStopsThePulseWithAMessage) {
+    useWeston();
     startPortal({"--close-after", "3"}, "portal.log");
     startProgram();
     EXPECT_TRUE(messageBoxShown()) << "no message box\n" << fileText(log());
@@ -184,6 +195,33 @@ TEST_F(PulseThroughPortal, TheDesktopClosingTheSessionMidRunStopsThePulseWithAMe
     std::this_thread::sleep_for(1600ms);
     EXPECT_EQ(portalSaid("key"), keys) << portalLog_->text();
     EXPECT_EQ(portalSaid("keysym 65407 pressed"), 3u) << portalLog_->text();
+}
+
+// The portal relays to a real mutter's own remote desktop; the program speaks only the portal.
+TEST_F(PulseThroughPortal, ARealMutterCountsEachPressAsActivity) {
+    useMutter();
+    startPortal({"--relay-mutter"}, "portal.log");
+    ASSERT_TRUE(waitUntil([&] { return mutterIdleTime().value_or(0) >= 1500; }, 10s))
+        << "mutter's idle time does not grow on its own";
+    startProgram();
+    ASSERT_TRUE(portalLog_->waitFor(
+        [](const std::string& line) { return line == "mutter NotifyKeyboardKeysym"; }, 10s))
+        << portalLog_->text() << fileText(log());
+    // Sampled over four phases of the pulse: never as long as two phases.
+    std::uint64_t longest = 0;
+    for (int i = 0; i < 12; ++i) {
+        const auto idle = mutterIdleTime();
+        ASSERT_TRUE(idle);
+        longest = std::max(longest, *idle);
+        std::this_thread::sleep_for(250ms);
+    }
+    EXPECT_LT(longest, 1500u) << "mutter did not count the presses\n" << portalLog_->text();
+    EXPECT_EQ(portalSaid("mutter refused"), 0u) << portalLog_->text();
+    EXPECT_EQ(portalSaid("mutter Start"), 1u) << portalLog_->text();
+
+    // Once the pulse is gone, the idle time grows again.
+    run_->stop();
+    EXPECT_TRUE(waitUntil([&] { return mutterIdleTime().value_or(0) >= 1500; }, 10s));
 }
 
 }  // namespace

@@ -6,6 +6,9 @@
 //   --refuse          the user declines the dialog (Start answers 1)
 //   --close-after N   the desktop closes the session after N key presses and releases
 //   --no-keyboard     no keyboard among the device types it offers
+//   --relay-mutter    hands each key on to mutter's own remote desktop on the same bus
+//                     (org.gnome.Mutter.RemoteDesktop), on this one connection for the whole
+//                     run, as mutter ties a session to the connection that created it
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -23,12 +26,14 @@ namespace {
 
 const QString desktopPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString remoteDesktop = QStringLiteral("org.freedesktop.portal.RemoteDesktop");
+const QString mutterSessionInterface = QStringLiteral("org.gnome.Mutter.RemoteDesktop.Session");
 
 struct Behaviour {
     unsigned version = 2;
     bool refuse = false;
     int closeAfter = -1;
     bool keyboard = true;
+    bool relay = false;
 };
 
 void say(const QString& line) {
@@ -73,6 +78,11 @@ class FakePortal : public QDBusVirtualObject {
                        options.value(QStringLiteral("session_handle_token")).toString();
             owner_ = message.service();
             say(QStringLiteral("CreateSession"));
+            if (behaviour_.relay) {
+                relay(QStringLiteral("/org/gnome/Mutter/RemoteDesktop"),
+                      QStringLiteral("org.gnome.Mutter.RemoteDesktop"),
+                      QStringLiteral("CreateSession"), {});
+            }
             answer(message, options, 0, {{QStringLiteral("session_handle"), session_}});
         } else if (member == QLatin1String("SelectDevices")) {
             const QVariantMap options = qdbus_cast<QVariantMap>(arguments.value(1));
@@ -99,6 +109,9 @@ class FakePortal : public QDBusVirtualObject {
                 results.insert(QStringLiteral("restore_token"), token);
             }
             say(QStringLiteral("Start granted restore_token=%1").arg(token));
+            if (behaviour_.relay) {
+                relay(mutterSession_, mutterSessionInterface, QStringLiteral("Start"), {});
+            }
             answer(message, options, 0, results);
         } else if (member == QLatin1String("NotifyKeyboardKeysym") ||
                    member == QLatin1String("NotifyKeyboardKeycode")) {
@@ -143,6 +156,10 @@ class FakePortal : public QDBusVirtualObject {
                 .arg(keysym ? QStringLiteral("keysym") : QStringLiteral("keycode"))
                 .arg(arguments.value(2).toInt())
                 .arg(state ? QStringLiteral("pressed") : QStringLiteral("released")));
+        if (behaviour_.relay && keysym) {
+            relay(mutterSession_, mutterSessionInterface, QStringLiteral("NotifyKeyboardKeysym"),
+                  {uint(arguments.value(2).toInt()), state != 0});
+        }
         reply(message, {});
         if (!state && ++keys_ == behaviour_.closeAfter) {
             say(QStringLiteral("Closed"));
@@ -152,6 +169,23 @@ class FakePortal : public QDBusVirtualObject {
                       << QVariantMap());
             session_.clear();
         }
+    }
+
+    // Says what mutter answered; the session's path comes back from CreateSession.
+    void relay(const QString& path, const QString& interface, const QString& method,
+               const QList<QVariant>& arguments) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.gnome.Mutter.RemoteDesktop"), path, interface, method);
+        call.setArguments(arguments);
+        const QDBusMessage answer = bus_.call(call, QDBus::Block, 5000);
+        if (answer.type() == QDBusMessage::ErrorMessage) {
+            say(QStringLiteral("mutter refused %1: %2").arg(method, answer.errorMessage()));
+            return;
+        }
+        if (method == QLatin1String("CreateSession")) {
+            mutterSession_ = qdbus_cast<QDBusObjectPath>(answer.arguments().value(0)).path();
+        }
+        say(QStringLiteral("mutter %1").arg(method));
     }
 
     void reply(const QDBusMessage& message, const QList<QVariant>& values) {
@@ -177,6 +211,7 @@ class FakePortal : public QDBusVirtualObject {
     QString owner_;
     unsigned persist_ = 0;
     int keys_ = 0;
+    QString mutterSession_;
 };
 
 }  // namespace
@@ -189,6 +224,8 @@ int main(int argc, char** argv) {
         const QString& argument = arguments[i];
         if (argument == QLatin1String("--refuse")) {
             behaviour.refuse = true;
+        } else if (argument == QLatin1String("--relay-mutter")) {
+            behaviour.relay = true;
         } else if (argument == QLatin1String("--no-keyboard")) {
             behaviour.keyboard = false;
         } else if (argument == QLatin1String("--version") && i + 1 < arguments.size()) {
