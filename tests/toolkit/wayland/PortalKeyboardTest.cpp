@@ -68,6 +68,8 @@ class PortalKeyboardTest : public ::testing::Test {
         toolkit::OnKeysRefusedLater(
             [this](const RuntimeError& refusal) { refusals_.push_back(refusal.what()); });
         folder_ = testFolder / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        // A repeated run starts afresh: the portal's log is appended to.
+        fs::remove_all(folder_);
         fs::create_directories(folder_);
         tokenFile_ = folder_ / "state" / "remote-desktop-token";
     }
