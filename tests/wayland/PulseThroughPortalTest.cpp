@@ -3,7 +3,7 @@
 // through the portal as a Num Lock press and release, the restore token is kept in the state
 // folder and handed back at the next run, and a refusal or a session the desktop closes mid-run
 // stops the pulse with a message. On a real mutter headless, to whose own remote desktop the
-// portal relays the keys: mutter counts each press as activity.
+// portal relays the keys: mutter counts each press as activity, and its focused window gets it.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "tests/desktop/WaitUntil.h"
+#include "tests/wayland/KeyClientRun.h"
 #include "tests/wayland/OutputLines.h"
 #include "tests/wayland/WaylandSession.h"
 
@@ -32,6 +33,8 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using desktop_test::waitUntil;
+
+constexpr std::uint64_t numLockKey = 69;  // KEY_NUMLOCK
 
 std::string fileText(const fs::path& path) {
     std::ifstream in(path);
@@ -207,6 +210,10 @@ TEST_F(PulseThroughPortal, ARealMutterCountsEachPressAsActivity) {
         << "mutter's idle time does not grow on its own";
     startProgram();
     ASSERT_TRUE(portalSays("mutter NotifyKeyboardKeysym")) << portalLog_->text() << fileText(log());
+    // The window being worked in, opened after the program's, which mutter gives the focus.
+    KeyClientRun client(*session_, folder_ / "key-client.log");
+    ASSERT_TRUE(client.waitFor("enter", 10s)) << client.output().text();
+    const auto keysBefore = client.keyCount(numLockKey, true);
     // Sampled over four phases of the pulse: never as long as two phases.
     std::uint64_t longest = 0;
     for (int i = 0; i < 12; ++i) {
@@ -216,6 +223,7 @@ TEST_F(PulseThroughPortal, ARealMutterCountsEachPressAsActivity) {
         std::this_thread::sleep_for(250ms);
     }
     EXPECT_LT(longest, 1500u) << "mutter did not count the presses\n" << portalLog_->text();
+    EXPECT_GE(client.keyCount(numLockKey, true) - keysBefore, 3u) << client.output().text();
     EXPECT_EQ(portalSaid("mutter refused"), 0u) << portalLog_->text();
     EXPECT_EQ(portalSaid("mutter Start"), 1u) << portalLog_->text();
 
