@@ -6,18 +6,14 @@
 // portal relays the keys: mutter counts each press as activity, and its focused window gets it.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,6 +21,7 @@
 #include "tests/desktop/WaitUntil.h"
 #include "tests/wayland/KeyClientRun.h"
 #include "tests/wayland/OutputLines.h"
+#include "tests/wayland/TestFolder.h"
 #include "tests/wayland/WaylandSession.h"
 
 namespace wayland_test {
@@ -37,10 +34,7 @@ using desktop_test::waitUntil;
 constexpr std::uint64_t numLockKey = 69;  // KEY_NUMLOCK
 
 std::string fileText(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return OutputLines(path).text();
 }
 
 std::string requiredVariable(const char* name) {
@@ -55,15 +49,8 @@ class PulseThroughPortal : public ::testing::Test {
         fakePortal_ = requiredVariable("PULSEWARD_FAKE_PORTAL");
         ASSERT_FALSE(program_.empty() || fakePortal_.empty())
             << "PULSEWARD_PROGRAM and PULSEWARD_FAKE_PORTAL must name the programs";
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/pulseward-portal-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        chmod(folder_.c_str(), 0755);
-        for (const char* writable : {"config", "state"}) {
-            fs::create_directories(folder_ / writable);
-            ASSERT_EQ(chown((folder_ / writable).c_str(), WaylandSession::user(), gid_t(-1)), 0);
-        }
+        testFolder_.writableByUser("config");
+        testFolder_.writableByUser("state");
     }
 
     void useWeston() {
@@ -90,12 +77,6 @@ class PulseThroughPortal : public ::testing::Test {
         run_.reset();
         portal_.reset();
         session_.reset();
-        if (HasFailure()) {
-            std::cout << "Logs are kept in " << folder_ << "\n";
-        } else if (!folder_.empty()) {
-            std::error_code ignored;
-            fs::remove_all(folder_, ignored);
-        }
     }
 
     void startPortal(std::vector<std::string> arguments, const std::string& logName) {
@@ -138,9 +119,10 @@ class PulseThroughPortal : public ::testing::Test {
         return folder_ / "state" / "FERN-BADGER-PULSEWARD" / "remote-desktop-token";
     }
 
+    TestFolder testFolder_{"pulseward-portal"};
+    const fs::path folder_ = testFolder_.path();
     std::string program_;
     std::string fakePortal_;
-    fs::path folder_;
     std::unique_ptr<WaylandSession> session_;
     std::unique_ptr<ChildProcess> portal_;
     std::optional<OutputLines> portalLog_;
