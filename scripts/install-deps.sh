@@ -21,6 +21,8 @@ packages=(
     sway swayidle xwayland weston wtype libwayland-dev wayland-protocols libxkbcommon-dev
     # KWin's virtual back-end in a D-Bus session of its own
     kwin-wayland dbus-user-session
+    # the desktop portal's tests: a private session bus, mutter headless, gdbus for its idle time
+    dbus-daemon mutter libglib2.0-bin
 )
 
 if [[ "${1:-}" == "--fuzz" ]]; then

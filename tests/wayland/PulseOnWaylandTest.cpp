@@ -18,6 +18,7 @@
 #include "tests/wayland/IdleWatcher.h"
 #include "tests/wayland/KeyClientRun.h"
 #include "tests/wayland/OutputLines.h"
+#include "tests/wayland/TestFolder.h"
 #include "tests/wayland/WaylandSession.h"
 
 namespace wayland_test {
@@ -41,25 +42,10 @@ class PulseOnWayland : public ::testing::Test {
         const char* program = std::getenv("PULSEWARD_PROGRAM");
         ASSERT_TRUE(program && *program) << "PULSEWARD_PROGRAM must name the program";
         program_ = program;
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/pulseward-onwl-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        chmod(folder_.c_str(), 0755);
-        fs::create_directories(folder_ / "config");
-        // The program runs as the session's user, who must write its settings.
-        ASSERT_EQ(chown((folder_ / "config").c_str(), WaylandSession::user(), gid_t(-1)), 0);
+        testFolder_.writableByUser("config");
     }
 
-    void TearDown() override {
-        run_.reset();
-        if (HasFailure()) {
-            std::cout << "Logs are kept in " << folder_ << "\n";
-        } else if (!folder_.empty()) {
-            std::error_code ignored;
-            fs::remove_all(folder_, ignored);
-        }
-    }
+    void TearDown() override { run_.reset(); }
 
     void startProgram(WaylandSession& session) {
         run_ = session.startClient(
@@ -133,8 +119,9 @@ class PulseOnWayland : public ::testing::Test {
             << fileText(log());
     }
 
+    TestFolder testFolder_{"pulseward-onwl"};
+    const fs::path folder_ = testFolder_.path();
     fs::path program_;
-    fs::path folder_;
     std::unique_ptr<ChildProcess> run_;
 };
 

@@ -73,9 +73,11 @@ pid_t parentOf(long pid) {
 }
 
 // The X display whose lock file names the process or a child of it: XWayland's sockets are
-// opened by the compositor, which writes its own pid there.
+// opened by the compositor, which writes its own pid there. mutter holds a second one in
+// reserve; the lowest is XWayland's.
 std::string xDisplayOwnedBy(pid_t pid) {
     std::error_code error;
+    std::string lowest;
     for (const auto& entry : fs::directory_iterator("/tmp", error)) {
         const std::string name = entry.path().filename().string();
         if (!name.starts_with(".X") || !name.ends_with("-lock")) {
@@ -87,10 +89,12 @@ std::string xDisplayOwnedBy(pid_t pid) {
             // Appended rather than ":" + substr, which GCC 12 at -O3 wrongly flags (restrict).
             std::string display = ":";
             display.append(name, 2, name.size() - 2 - 5);
-            return display;
+            if (lowest.empty() || std::stoi(display.substr(1)) < std::stoi(lowest.substr(1))) {
+                lowest = display;
+            }
         }
     }
-    return {};
+    return lowest;
 }
 
 }  // namespace
@@ -154,6 +158,24 @@ std::unique_ptr<WaylandSession> WaylandSession::startKWin(
     return session;
 }
 
+std::unique_ptr<WaylandSession> WaylandSession::startMutter(const fs::path& folder) {
+    std::unique_ptr<WaylandSession> session(new WaylandSession);
+    session->prepareFolders(folder);
+    session->startBus();
+    session->startCompositor(
+        {"mutter", "--headless", "--virtual-monitor", "1280x1024", "--wayland"}, "mutter.log");
+    session->waitForSocket({});
+    session->findXDisplay();
+    // mutter's XWayland lets in only the clients that bring the cookie it leaves there.
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(session->runtime_, error)) {
+        if (entry.path().filename().string().starts_with(".mutter-Xwaylandauth.")) {
+            session->xAuthority_ = entry.path().string();
+        }
+    }
+    return session;
+}
+
 WaylandSession::~WaylandSession() {
     if (compositor_) {
         const pid_t group = compositor_->pid();
@@ -163,6 +185,21 @@ WaylandSession::~WaylandSession() {
         if (!waitUntil([&] { return kill(-group, 0) != 0; }, 3s)) {
             kill(-group, SIGKILL);
         }
+    }
+    if (bus_) {
+        bus_->stop();
+    }
+}
+
+void WaylandSession::startBus() {
+    const fs::path socket = runtime_ / "bus";
+    busAddress_ = "unix:path=" + socket.string();
+    bus_ = std::make_unique<ChildProcess>(SpawnOptions{
+        asUser({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + busAddress_}),
+        clientEnvironment(), folder_ / "dbus-daemon.log"});
+    if (!waitUntil([&] { return fs::exists(socket) || !bus_->running(); }, startLimit) ||
+        !bus_->running()) {
+        throw std::runtime_error("the session bus did not start; see " + folder_.string());
     }
 }
 
@@ -261,6 +298,12 @@ std::vector<std::string> WaylandSession::clientEnvironment(
     }
     if (!swaySocket_.empty()) {
         set["SWAYSOCK"] = swaySocket_;
+    }
+    if (!xAuthority_.empty()) {
+        set["XAUTHORITY"] = xAuthority_;
+    }
+    if (!busAddress_.empty()) {
+        set["DBUS_SESSION_BUS_ADDRESS"] = busAddress_;
     }
     for (const auto& [name, value] : extra) {
         set[name] = value;

@@ -36,6 +36,9 @@ class WaylandSession {
     static std::unique_ptr<WaylandSession> startKWin(
         const std::filesystem::path& folder,
         const std::vector<std::filesystem::path>& fakeInputPrograms = {});
+    // mutter headless with XWayland (the portal's tests), on a session bus of its own at
+    // runtimeFolder()/bus, which its clients are given too.
+    static std::unique_ptr<WaylandSession> startMutter(const std::filesystem::path& folder);
     ~WaylandSession();
     WaylandSession(const WaylandSession&) = delete;
     WaylandSession& operator=(const WaylandSession&) = delete;
@@ -48,6 +51,11 @@ class WaylandSession {
     const std::filesystem::path& runtimeFolder() const { return runtime_; }
     const std::filesystem::path& home() const { return home_; }
     const std::filesystem::path& logFolder() const { return folder_; }
+    // A session bus of the session's own at runtimeFolder()/bus, run as its user; the clients
+    // started from then on are given it.
+    void startBus();
+    // The session's own D-Bus address, empty without one.
+    const std::string& busAddress() const { return busAddress_; }
     bool running() { return compositor_ && compositor_->running(); }
     // Also the process group of everything the compositor starts itself (XWayland).
     pid_t compositorPid() const { return compositor_->pid(); }
@@ -87,6 +95,9 @@ class WaylandSession {
     std::string waylandDisplay_;
     std::string xDisplay_;
     std::string swaySocket_;
+    std::string xAuthority_;
+    std::string busAddress_;
+    std::unique_ptr<ChildProcess> bus_;
     std::unique_ptr<ChildProcess> compositor_;
 };
 

@@ -8,7 +8,8 @@
 namespace toolkit::wayland {
 
 // Every way of sending key presses to a compositor that this build knows, in the order they are
-// tried: the wlroots virtual keyboard, then KWin's fake input. None is opened yet.
+// tried: the wlroots virtual keyboard, then KWin's fake input, then the desktop portal's remote
+// desktop. None is opened yet.
 std::vector<std::unique_ptr<KeyRoute>> keyRoutes();
 
 }  // namespace toolkit::wayland

@@ -199,13 +199,14 @@ TEST_F(RouteChoice, ARouteLostBetweenPressesIsLetGoAndTheRoutesAreTriedAgainWith
         log_, ElementsAre("first:open", "first:press", "first:close", "first:open", "first:press"));
 }
 
-TEST(KeyRoutes, TheVirtualKeyboardComesFirstThenKWinsFakeInputAndNothingElse) {
+TEST(KeyRoutes, TheVirtualKeyboardComesFirstThenKWinsFakeInputThenThePortal) {
     std::vector<std::string_view> names;
     for (const auto& route : keyRoutes()) {
         names.push_back(route->name());
         EXPECT_FALSE(route->ready()) << route->name() << " is open before the first press";
     }
-    EXPECT_THAT(names, ElementsAre("zwp_virtual_keyboard_manager_v1", "org_kde_kwin_fake_input"));
+    EXPECT_THAT(names, ElementsAre("zwp_virtual_keyboard_manager_v1", "org_kde_kwin_fake_input",
+                                   "org.freedesktop.portal.RemoteDesktop"));
 }
 
 TEST_F(RouteChoice, TheForegroundWindowAndStackingStayWithTheWindowsOnX11) {

@@ -1,0 +1,285 @@
+// The desktop portal's key route against a portal of our own (pulseward_fake_portal) on a
+// private session bus: the calls it makes, the Num Lock presses it sends once the desktop has
+// granted them, the restore token it keeps and hands back, and how a refusal, a session the
+// desktop closes and a portal that goes away reach the pulse.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/desktop/ChildProcess.h"
+#include "tests/desktop/WaitUntil.h"
+#include "tests/wayland/OutputLines.h"
+#include "toolkit/RuntimeError.h"
+#include "toolkit/ShellObject.h"
+#include "toolkit/wayland/PortalKeyboard.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using desktop_test::ChildProcess;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using toolkit::Key;
+using toolkit::RuntimeError;
+using toolkit::wayland::PortalKeyboard;
+using wayland_test::OutputLines;
+
+const std::string numLockPressed = "keysym 65407 pressed";
+const std::string numLockReleased = "keysym 65407 released";
+
+fs::path testFolder;
+
+// Lets the route's D-Bus traffic through until the condition holds or the limit passes.
+template <typename Condition>
+bool pumpUntil(Condition condition, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= end) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+std::string firstLine(const fs::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+class PortalKeyboardTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        toolkit::OnKeysRefusedLater(
+            [this](const RuntimeError& refusal) { refusals_.push_back(refusal.what()); });
+        folder_ = testFolder / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        // A repeated run starts afresh: the portal's log is appended to.
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+        tokenFile_ = folder_ / "state" / "remote-desktop-token";
+    }
+
+    void TearDown() override {
+        route_.reset();
+        QCoreApplication::processEvents();
+        toolkit::OnKeysRefusedLater(nullptr);
+        if (portal_) {
+            portal_->stop();
+        }
+    }
+
+    void startPortal(std::vector<std::string> arguments = {}) {
+        const char* program = std::getenv("PULSEWARD_FAKE_PORTAL");
+        ASSERT_TRUE(program && *program) << "PULSEWARD_FAKE_PORTAL must name the fake portal";
+        arguments.insert(arguments.begin(), program);
+        log_.emplace(folder_ / "portal.log");
+        portal_ = std::make_unique<ChildProcess>(
+            desktop_test::SpawnOptions{arguments, desktop_test::environmentWith({}), log_->file()});
+        ASSERT_TRUE(portalSays("ready")) << log_->text();
+    }
+
+    std::size_t portalSaid(const std::string& text) const {
+        return log_->count([&](const std::string& line) { return line.starts_with(text); });
+    }
+
+    bool portalSays(const std::string& text) {
+        return pumpUntil([&] { return portalSaid(text) > 0; }, 5s);
+    }
+
+    std::vector<std::string> keyLines() const {
+        std::vector<std::string> keys;
+        for (const auto& line : log_->lines()) {
+            if (line.starts_with("keysym")) {
+                keys.push_back(line);
+            }
+        }
+        return keys;
+    }
+
+    PortalKeyboard& route() {
+        if (!route_) {
+            route_ = std::make_unique<PortalKeyboard>(tokenFile_);
+        }
+        return *route_;
+    }
+
+    // Presses at each turn, as the pulse does, until a press has reached the portal: the desktop
+    // grants the session some time after open(), and presses before that are not sent. Ends
+    // with that press and its release seen, so that the test counts from there.
+    bool pressUntilGranted() {
+        const bool granted = pumpUntil(
+            [&] {
+                route().pressAndRelease(Key::NumLock);
+                pumpUntil([&] { return !keyLines().empty() || !route().ready(); }, 300ms);
+                return !keyLines().empty() || !route().ready();
+            },
+            5s);
+        return granted && pumpUntil([&] { return keyLines().size() >= 2; }, 5s);
+    }
+
+    bool refusedLater() {
+        return pumpUntil([&] { return !refusals_.empty(); }, 5s);
+    }
+
+    fs::path folder_;
+    fs::path tokenFile_;
+    std::optional<OutputLines> log_;
+    std::unique_ptr<ChildProcess> portal_;
+    std::unique_ptr<PortalKeyboard> route_;
+    std::vector<std::string> refusals_;
+};
+
+TEST_F(PortalKeyboardTest, OnceGrantedEachPressGoesToTheDesktopAsANumLockPressAndRelease) {
+    startPortal();
+    route().open();
+    EXPECT_TRUE(route().ready()) << "waiting for the user's answer counts as open";
+    ASSERT_TRUE(pressUntilGranted()) << log_->text();
+    const std::size_t before = 2;
+    for (int i = 0; i < 3; ++i) {
+        route().pressAndRelease(Key::NumLock);
+    }
+    ASSERT_TRUE(pumpUntil([&] { return keyLines().size() >= before + 6; }, 5s)) << log_->text();
+    const auto keys = keyLines();
+    ASSERT_EQ(keys.size(), before + 6) << log_->text();
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        EXPECT_EQ(keys[i], i % 2 == 0 ? numLockPressed : numLockReleased) << log_->text();
+    }
+    // Asked for a keyboard only, once, kept until revoked.
+    EXPECT_EQ(portalSaid("CreateSession"), 1u);
+    EXPECT_EQ(portalSaid("SelectDevices types=1 persist_mode=2 restore_token=none"), 1u)
+        << log_->text();
+    EXPECT_EQ(portalSaid("Start"), 1u);
+    EXPECT_TRUE(refusals_.empty()) << refusals_.front();
+
+    // The token for the next run is in the state folder, and closing ends the session.
+    EXPECT_EQ(firstLine(tokenFile_), "token-" + std::to_string(portal_->pid()));
+    route().close();
+    EXPECT_TRUE(portalSays("Close session=")) << log_->text();
+    EXPECT_FALSE(route().ready());
+}
+
+TEST_F(PortalKeyboardTest, TheStoredRestoreTokenIsHandedBackAndReplacedByTheNewOne) {
+    fs::create_directories(tokenFile_.parent_path());
+    std::ofstream(tokenFile_) << "token-earlier\n";
+    startPortal();
+    route().open();
+    ASSERT_TRUE(pressUntilGranted()) << log_->text();
+    EXPECT_EQ(portalSaid("SelectDevices types=1 persist_mode=2 restore_token=token-earlier"), 1u)
+        << log_->text();
+    EXPECT_EQ(firstLine(tokenFile_), "token-" + std::to_string(portal_->pid()));
+}
+
+TEST_F(PortalKeyboardTest, BeforeVersionTwoNothingIsAskedToPersistAndNoTokenIsKept) {
+    fs::create_directories(tokenFile_.parent_path());
+    std::ofstream(tokenFile_) << "token-earlier\n";
+    startPortal({"--version", "1"});
+    route().open();
+    ASSERT_TRUE(pressUntilGranted()) << log_->text();
+    EXPECT_EQ(portalSaid("SelectDevices types=1 persist_mode=none restore_token=none"), 1u)
+        << log_->text();
+    EXPECT_EQ(firstLine(tokenFile_), "token-earlier");
+}
+
+TEST_F(PortalKeyboardTest, ARefusalReachesThePulseLaterAndNoKeyIsSent) {
+    startPortal({"--refuse"});
+    route().open();
+    route().pressAndRelease(Key::NumLock);
+    ASSERT_TRUE(refusedLater()) << log_->text();
+    EXPECT_THAT(refusals_, ElementsAre(HasSubstr("did not allow")));
+    EXPECT_FALSE(route().ready());
+    EXPECT_THROW(route().pressAndRelease(Key::NumLock), RuntimeError);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(keyLines().empty()) << log_->text();
+    EXPECT_FALSE(fs::exists(tokenFile_));
+}
+
+TEST_F(PortalKeyboardTest, ASessionTheDesktopClosesMidRunStopsThePulseOnce) {
+    startPortal({"--close-after", "2"});
+    route().open();
+    ASSERT_TRUE(pressUntilGranted()) << log_->text();
+    route().pressAndRelease(Key::NumLock);
+    ASSERT_TRUE(refusedLater()) << log_->text();
+    EXPECT_THAT(refusals_, ElementsAre(HasSubstr("closed the program's remote desktop session")));
+    EXPECT_FALSE(route().ready());
+    EXPECT_THAT(keyLines(),
+                ElementsAre(numLockPressed, numLockReleased, numLockPressed, numLockReleased));
+    EXPECT_THROW(route().pressAndRelease(Key::NumLock), RuntimeError);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(refusals_.size(), 1u);
+}
+
+TEST_F(PortalKeyboardTest, APortalThatGoesAwayMidRunStopsThePulse) {
+    startPortal();
+    route().open();
+    ASSERT_TRUE(pressUntilGranted()) << log_->text();
+    portal_->stop();
+    ASSERT_TRUE(refusedLater());
+    EXPECT_THAT(refusals_, ElementsAre(HasSubstr("portal has gone away")));
+    EXPECT_FALSE(route().ready());
+}
+
+TEST_F(PortalKeyboardTest, WithoutAPortalOrItsKeyboardTheRouteIsNotOffered) {
+    try {
+        route().open();
+        ADD_FAILURE() << "opened with no portal on the bus";
+    } catch (const RuntimeError& refusal) {
+        EXPECT_THAT(refusal.what(), HasSubstr("does not offer it"));
+    }
+    startPortal({"--no-keyboard"});
+    try {
+        route().open();
+        ADD_FAILURE() << "opened on a portal without a keyboard";
+    } catch (const RuntimeError& refusal) {
+        EXPECT_THAT(refusal.what(), HasSubstr("no keyboard"));
+    }
+    EXPECT_FALSE(route().ready());
+    EXPECT_EQ(portalSaid("CreateSession"), 0u);
+    EXPECT_TRUE(refusals_.empty());
+}
+
+}  // namespace
+
+// One private session bus for every case, as the route keeps the session bus for the run.
+int main(int argc, char** argv) {
+    desktop_test::installChildCleanup();
+    ::testing::InitGoogleTest(&argc, argv);
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/pulseward-portal-XXXXXX";
+    if (!mkdtemp(pattern.data())) {
+        return 1;
+    }
+    testFolder = pattern;
+    const fs::path socket = testFolder / "bus";
+    ChildProcess bus({{"dbus-daemon", "--session", "--nofork", "--nopidfile",
+                       "--address=unix:path=" + socket.string()},
+                      desktop_test::environmentWith({}),
+                      testFolder / "dbus-daemon.log"});
+    if (!desktop_test::waitUntil([&] { return fs::exists(socket) || !bus.running(); }, 10s) ||
+        !bus.running()) {
+        std::fprintf(stderr, "no private session bus (dbus-daemon)\n");
+        return 1;
+    }
+    setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + socket.string()).c_str(), 1);
+    QCoreApplication app(argc, argv);
+    const int result = RUN_ALL_TESTS();
+    std::error_code ignored;
+    if (result == 0) {
+        fs::remove_all(testFolder, ignored);
+    }
+    return result;
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusError>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QVariantMap>
+#include <filesystem>
+#include <memory>
+
+#include "KeyRoute.h"
+
+class QDBusServiceWatcher;
+
+namespace toolkit::wayland {
+
+// Key presses through the desktop portal's remote desktop (org.freedesktop.portal.RemoteDesktop
+// on the session bus; GNOME and KDE). The desktop asks the user once, in a dialog of its own;
+// that answer comes whenever the user gives it, so open() only starts the session and returns,
+// presses made while the desktop is still asking are not sent, and a refusal, a desktop that
+// does not answer in time, or a session the desktop closes later reaches the pulse through
+// KeysRefusedLater. From version 2 of the interface the permission is kept until revoked: the
+// token the desktop hands back for the next run is a file of ours in the user's state folder.
+//
+// The session belongs to the bus connection that created it, so the program keeps one
+// connection, the session bus's, for the whole run.
+class PortalKeyboard : public QObject, public KeyRoute {
+    Q_OBJECT
+
+  public:
+    // tokenFile: where the restore token is kept; empty: restoreTokenFile().
+    explicit PortalKeyboard(std::filesystem::path tokenFile = {});
+    ~PortalKeyboard() override;
+    PortalKeyboard(const PortalKeyboard&) = delete;
+    PortalKeyboard& operator=(const PortalKeyboard&) = delete;
+
+    std::string_view name() const override { return "org.freedesktop.portal.RemoteDesktop"; }
+    void open() override;
+    bool ready() const override;
+    void pressAndRelease(Key key) override;
+    void close() override;
+
+    // $XDG_STATE_HOME (else ~/.local/state)/FERN-BADGER-PULSEWARD/remote-desktop-token
+    static std::filesystem::path restoreTokenFile();
+    // How long the desktop may take to answer, the user's decision included.
+    static constexpr int answerLimitMs = 120000;
+
+  private slots:
+    void answered(uint response, const QVariantMap& results);
+    void sessionClosed(const QVariantMap& details);
+    void keyRefused(const QDBusError& error);
+    void keyDelivered();
+
+  private:
+    enum class State { Closed, CreatingSession, SelectingDevices, Starting, Granted, Failed };
+
+    void request(const QString& method, QList<QVariant> arguments, QVariantMap options);
+    void stopListening();
+    void fail(const std::string& reason);
+    void sendKey(bool pressed);
+
+    QDBusConnection bus_;
+    std::filesystem::path tokenFile_;
+    State state_ = State::Closed;
+    unsigned version_ = 0;
+    QString requestPath_;
+    QString sessionPath_;
+    unsigned requests_ = 0;
+    QTimer answerLimit_;
+    std::unique_ptr<QDBusServiceWatcher> portalWatch_;
+};
+
+}  // namespace toolkit::wayland
