@@ -17,6 +17,9 @@ class KeyRoute {
     virtual void open() = 0;
     // Whether the route opened is still there: false once its connection has been lost.
     virtual bool ready() const = 0;
+    // Whether the desktop is still asking the user to allow the route: until it has answered,
+    // presses are accepted but not sent.
+    virtual bool asking() const { return false; }
     virtual void pressAndRelease(Key key) = 0;
     // Lets go of whatever open() took; harmless when nothing is open.
     virtual void close() = 0;

@@ -11,6 +11,7 @@
 
 #include "../RuntimeError.h"
 #include "../ShellObject.h"
+#include "../Warning.h"
 
 namespace toolkit::wayland {
 
@@ -44,6 +45,14 @@ void writeToken(const std::filesystem::path& file, const std::string& token) {
     std::error_code error;
     std::filesystem::create_directories(file.parent_path(), error);
     const std::filesystem::path written = file.string() + ".new";
+    // The token lets the program in without asking: no one else may read it, not even briefly.
+    std::ofstream(written, std::ios::trunc).flush();
+    std::filesystem::permissions(
+        written, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write, error);
+    if (error) {
+        std::filesystem::remove(written, error);
+        return;
+    }
     {
         std::ofstream out(written, std::ios::trunc);
         out << token << '\n';
@@ -51,8 +60,6 @@ void writeToken(const std::filesystem::path& file, const std::string& token) {
             return;
         }
     }
-    std::filesystem::permissions(
-        written, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write, error);
     std::filesystem::rename(written, file, error);
 }
 
@@ -213,6 +220,7 @@ void PortalKeyboard::answered(uint response, const QVariantMap& results) {
                 return;
             }
             state_ = State::Granted;
+            Warn("key presses go to the compositor through " + std::string(name()));
             return;
         }
         default:
@@ -236,6 +244,10 @@ void PortalKeyboard::keyDelivered() {
 
 bool PortalKeyboard::ready() const {
     return state_ != State::Closed && state_ != State::Failed;
+}
+
+bool PortalKeyboard::asking() const {
+    return ready() && state_ != State::Granted;
 }
 
 void PortalKeyboard::pressAndRelease(Key) {

@@ -38,6 +38,7 @@ class PortalKeyboard : public QObject, public KeyRoute {
     std::string_view name() const override { return "org.freedesktop.portal.RemoteDesktop"; }
     void open() override;
     bool ready() const override;
+    bool asking() const override;
     void pressAndRelease(Key key) override;
     void close() override;
 

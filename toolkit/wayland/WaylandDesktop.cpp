@@ -43,7 +43,10 @@ KeyRoute& WaylandDesktop::workingRoute() {
         try {
             route->open();
             working_ = route.get();
-            Warn("key presses go to the compositor through " + std::string(route->name()));
+            Warn(route->asking()
+                     ? "asking the desktop to allow key presses through " +
+                           std::string(route->name()) + "; none is sent until it does"
+                     : "key presses go to the compositor through " + std::string(route->name()));
             return *working_;
         } catch (const RuntimeError& refusal) {
             route->close();

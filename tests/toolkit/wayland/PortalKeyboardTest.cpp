@@ -148,7 +148,15 @@ TEST_F(PortalKeyboardTest, OnceGrantedEachPressGoesToTheDesktopAsANumLockPressAn
     startPortal();
     route().open();
     EXPECT_TRUE(route().ready()) << "waiting for the user's answer counts as open";
-    ASSERT_TRUE(pressUntilGranted()) << log_->text();
+    EXPECT_TRUE(route().asking());
+    ::testing::internal::CaptureStderr();
+    const bool granted = pressUntilGranted();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(granted) << log_->text();
+    EXPECT_FALSE(route().asking());
+    EXPECT_EQ(said,
+              "key presses go to the compositor through org.freedesktop.portal.RemoteDesktop\n")
+        << "the route is said to be in use once the desktop has allowed it";
     const std::size_t before = 2;
     for (int i = 0; i < 3; ++i) {
         route().pressAndRelease(Key::NumLock);
@@ -168,6 +176,9 @@ TEST_F(PortalKeyboardTest, OnceGrantedEachPressGoesToTheDesktopAsANumLockPressAn
 
     // The token for the next run is in the state folder, and closing ends the session.
     EXPECT_EQ(firstLine(tokenFile_), "token-" + std::to_string(portal_->pid()));
+    EXPECT_EQ(fs::status(tokenFile_).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write)
+        << "the token is for this user alone";
     route().close();
     EXPECT_TRUE(portalSays("Close session=")) << log_->text();
     EXPECT_FALSE(route().ready());

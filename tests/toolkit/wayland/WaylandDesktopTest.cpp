@@ -73,6 +73,7 @@ class FakeRoute : public KeyRoute {
         open_ = true;
     }
     bool ready() const override { return open_ && !lost; }
+    bool asking() const override { return ready() && waitsForTheUser; }
     void pressAndRelease(Key) override {
         log_.push_back(name_ + ":press");
         if (failPress) {
@@ -89,6 +90,7 @@ class FakeRoute : public KeyRoute {
     std::string refusal;  // nonempty: open() throws this
     bool failPress = false;
     bool lost = false;
+    bool waitsForTheUser = false;
 
   private:
     std::string name_;
@@ -153,6 +155,15 @@ TEST_F(RouteChoice, TheFirstRouteThatOpensIsKeptAndNamedOnceOnStderr) {
     EXPECT_THAT(log_, ElementsAre("first:open", "second:open", "second:press", "second:press",
                                   "second:press"));
     EXPECT_EQ(windows_->keyPulses, 0) << "a press went through X11";
+}
+
+// A route the desktop must first ask the user about is not yet said to carry the presses.
+TEST_F(RouteChoice, ARouteStillAskingTheUserIsNamedAsAskingNotAsInUse) {
+    addRoute("portal").waitsForTheUser = true;
+    EXPECT_EQ(press(),
+              "asking the desktop to allow key presses through portal; none is sent until it "
+              "does\n");
+    EXPECT_THAT(log_, ElementsAre("portal:open", "portal:press"));
 }
 
 TEST_F(RouteChoice, NoRouteSaysSoNamingEachRouteWithItsReasonAndNeverFallsBackToX11) {
