@@ -193,7 +193,7 @@ TEST_F(PulseOnWayland, OnKWinTheTopmostKeeperKeepsTheWindowAboveAndTheKeyboardWh
     expectKeeperLeavesTheKeyboard(*session, [&](KeyClientRun& client) {
         ASSERT_NE(session->run({"xprop", "-root", "_NET_ACTIVE_WINDOW"}).output.find("# 0x0\n"),
                   std::string::npos)
-            << "with no X11 window active, the keeper would not ask";
+            << "KWin names an X11 window active while a Wayland one has the keyboard";
         const auto clientList = session->run({"xprop", "-root", "_NET_CLIENT_LIST"}).output;
         const auto idAt = clientList.find("# 0x");
         ASSERT_NE(idAt, std::string::npos) << clientList;
