@@ -6,16 +6,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
 
 #include "tests/desktop/WaitUntil.h"
 #include "tests/wayland/IdleWatcher.h"
+#include "tests/wayland/KWinWindows.h"
 #include "tests/wayland/KeyClientRun.h"
 #include "tests/wayland/OutputLines.h"
 #include "tests/wayland/TestFolder.h"
@@ -119,6 +122,37 @@ class PulseOnWayland : public ::testing::Test {
             << fileText(log());
     }
 
+    // The program with Always On Top, then a Wayland window of ours that gets the keyboard and
+    // keeps it through three looks of the keeper and more (it looks once a second), while the
+    // pulse's presses go on reaching it; the program says nothing but its route. Then
+    // whileFocused looks at the session, the window still there.
+    void expectKeeperLeavesTheKeyboard(WaylandSession& session,
+                                       const std::function<void(KeyClientRun&)>& whileFocused) {
+        const fs::path settings = folder_ / "config" / "FERN-BADGER-PULSEWARD.ini";
+        std::ofstream(settings) << "[Settings]\nAlways_On_Top_TICKBOX=1\n";
+        ASSERT_EQ(chown(settings.c_str(), WaylandSession::user(), gid_t(-1)), 0);
+        startProgram(session);
+        const OutputLines programLines(log());
+        ASSERT_TRUE(programLines.waitFor(
+            [](const std::string& line) { return line.find("go to the compositor") != line.npos; },
+            10s))
+            << programLines.text();
+
+        KeyClientRun client(session, folder_ / "key-client.log");
+        const auto enter = client.waitFor("enter", 10s);
+        ASSERT_TRUE(enter) << client.output().text();
+        const auto keysBefore = client.keyCount(numLockKey, true);
+        std::this_thread::sleep_for(3500ms);
+        EXPECT_FALSE(client.waitFor("leave", 0ms, *enter))
+            << "the keeper took the keyboard from the focused window\n"
+            << client.output().text();
+        EXPECT_GE(client.keyCount(numLockKey, true) - keysBefore, 3u) << client.output().text();
+        EXPECT_TRUE(run_->running());
+        EXPECT_EQ(programLines.lines().size(), 1u) << "only the route is said\n"
+                                                   << programLines.text();
+        whileFocused(client);
+    }
+
     TestFolder testFolder_{"pulseward-onwl"};
     const fs::path folder_ = testFolder_.path();
     fs::path program_;
@@ -148,28 +182,41 @@ TEST_F(PulseOnWayland, OnKWinWithoutItsDesktopFileThePulseStopsWithAMessage) {
 // requests must do no harm there: no focus taken, no error.
 TEST_F(PulseOnWayland, OnSwayTheTopmostKeeperLeavesTheKeyboardWithTheFocusedWindow) {
     auto session = WaylandSession::startSway(folder_ / "sway");
-    const fs::path settings = folder_ / "config" / "FERN-BADGER-PULSEWARD.ini";
-    std::ofstream(settings) << "[Settings]\nAlways_On_Top_TICKBOX=1\n";
-    ASSERT_EQ(chown(settings.c_str(), WaylandSession::user(), gid_t(-1)), 0);
-    startProgram(*session);
-    const OutputLines programLines(log());
-    ASSERT_TRUE(programLines.waitFor(
-        [](const std::string& line) { return line.find("go to the compositor") != line.npos; },
-        10s))
-        << programLines.text();
+    expectKeeperLeavesTheKeyboard(*session, [](KeyClientRun&) {});
+}
 
-    KeyClientRun client(*session, folder_ / "key-client.log");
-    const auto enter = client.waitFor("enter", 10s);
-    ASSERT_TRUE(enter) << client.output().text();
-    const auto keysBefore = client.keyCount(numLockKey, true);
-    // The keeper looks once a second: three looks and more while our window has the keyboard.
-    std::this_thread::sleep_for(3500ms);
-    EXPECT_FALSE(client.waitFor("leave", 0ms, *enter))
-        << "the keeper took the keyboard from the focused window\n"
-        << client.output().text();
-    EXPECT_GE(client.keyCount(numLockKey, true) - keysBefore, 3u) << client.output().text();
-    EXPECT_TRUE(run_->running());
-    EXPECT_EQ(programLines.lines().size(), 1u) << "only the route is said\n" << programLines.text();
+// The topmost keeper on KWin: _NET_ACTIVE_WINDOW is None while a Wayland window has the
+// keyboard, so the keeper asks every second; KWin takes _NET_WM_STATE_ABOVE as "keep above" and
+// stacks the program over the Wayland window, which keeps the keyboard.
+TEST_F(PulseOnWayland, OnKWinTheTopmostKeeperKeepsTheWindowAboveAndTheKeyboardWhereItIs) {
+    auto session = WaylandSession::startKWin(folder_ / "kwin", {program_});
+    expectKeeperLeavesTheKeyboard(*session, [&](KeyClientRun& client) {
+        ASSERT_NE(session->run({"xprop", "-root", "_NET_ACTIVE_WINDOW"}).output.find("# 0x0\n"),
+                  std::string::npos)
+            << "KWin names an X11 window active while a Wayland one has the keyboard";
+        const auto clientList = session->run({"xprop", "-root", "_NET_CLIENT_LIST"}).output;
+        const auto idAt = clientList.find("# 0x");
+        ASSERT_NE(idAt, std::string::npos) << clientList;
+        const std::string programWindow =
+            clientList.substr(idAt + 2, clientList.find_first_of(",\n", idAt) - idAt - 2);
+        const auto state = session->run({"xprop", "-id", programWindow, "_NET_WM_STATE"}).output;
+        EXPECT_NE(state.find("_NET_WM_STATE_ABOVE"), std::string::npos) << state;
+        // KWin answers a raise it does not allow with a call for attention instead.
+        EXPECT_EQ(state.find("_NET_WM_STATE_DEMANDS_ATTENTION"), std::string::npos) << state;
+
+        const auto windows = kwinWindows(*session);
+        const auto byClass = [&](const std::string& name) {
+            return std::find_if(windows.begin(), windows.end(),
+                                [&](const KWinWindow& w) { return w.resourceClass == name; });
+        };
+        const auto program = byClass("fern-badger-pulseward");
+        const auto focused = byClass(KeyClientRun::program().filename().string());
+        ASSERT_NE(program, windows.end());
+        ASSERT_NE(focused, windows.end());
+        EXPECT_TRUE(program->keepAbove);
+        EXPECT_GT(program->stackingOrder, focused->stackingOrder);
+        EXPECT_TRUE(focused->active) << client.output().text();
+    });
 }
 
 TEST_F(PulseOnWayland, OnACompositorWithNoWayToSendKeysThePulseStopsWithAMessage) {

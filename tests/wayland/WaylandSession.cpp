@@ -149,10 +149,12 @@ std::unique_ptr<WaylandSession> WaylandSession::startKWin(
             << "\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n";
     }
     const std::string socket = "wayland-pulseward";
-    session->startCompositor(
-        {"dbus-run-session", "--", kwin.string(), "--virtual", "--xwayland", "--socket", socket,
-         "--no-lockscreen", "--no-global-shortcuts", "--no-kactivities"},
-        "kwin.log", {{"XDG_DATA_HOME", (folder / "data").string()}});
+    session->startBus();
+    session->startCompositor({kwin.string(), "--virtual", "--xwayland", "--socket", socket,
+                              "--no-lockscreen", "--no-global-shortcuts", "--no-kactivities"},
+                             "kwin.log",
+                             {{"XDG_DATA_HOME", (folder / "data").string()},
+                              {"QT_LOGGING_RULES", "kwin_scripting.debug=true"}});
     session->waitForSocket(socket);
     session->findXDisplay();
     return session;
@@ -180,8 +182,8 @@ WaylandSession::~WaylandSession() {
     if (compositor_) {
         const pid_t group = compositor_->pid();
         compositor_->stop();
-        // dbus-run-session ends at once, leaving KWin, its XWayland and the bus to end on their
-        // own: the next test must not meet them.
+        // stop() waits for the compositor alone; its XWayland, signalled too, may end a moment
+        // later: the next test must not meet it.
         if (!waitUntil([&] { return kill(-group, 0) != 0; }, 3s)) {
             kill(-group, SIGKILL);
         }

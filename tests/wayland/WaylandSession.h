@@ -30,9 +30,11 @@ class WaylandSession {
     // Weston's headless back-end with its desktop shell, optionally with XWayland.
     static std::unique_ptr<WaylandSession> startWeston(const std::filesystem::path& folder,
                                                        bool withXWayland = false);
-    // KWin's virtual back-end with XWayland, in a D-Bus session of its own. Each program listed
-    // gets an installed .desktop file (under XDG_DATA_HOME, which KWin reads) that lets it use
-    // KWin's fake input. KWin runs from a copy without the file capability its binary carries.
+    // KWin's virtual back-end with XWayland, on a session bus of its own at
+    // runtimeFolder()/bus, which its clients are given too; what its scripts print goes to
+    // kwin.log. Each program listed gets an installed .desktop file (under XDG_DATA_HOME, which
+    // KWin reads) that lets it use KWin's fake input. KWin runs from a copy without the file
+    // capability its binary carries.
     static std::unique_ptr<WaylandSession> startKWin(
         const std::filesystem::path& folder,
         const std::vector<std::filesystem::path>& fakeInputPrograms = {});
