@@ -227,9 +227,3 @@ TEST_F(PulseOnWayland, OnACompositorWithNoWayToSendKeysThePulseStopsWithAMessage
 
 }  // namespace
 }  // namespace wayland_test
-
-int main(int argc, char** argv) {
-    desktop_test::installChildCleanup();
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -216,9 +216,3 @@ TEST_F(PulseThroughPortal, ARealMutterCountsEachPressAsActivity) {
 
 }  // namespace
 }  // namespace wayland_test
-
-int main(int argc, char** argv) {
-    desktop_test::installChildCleanup();
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

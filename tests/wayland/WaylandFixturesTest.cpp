@@ -178,9 +178,3 @@ TEST_F(WaylandFixtures, WestonMapsTheKeyClientAndRunsXWayland) {
 
 }  // namespace
 }  // namespace wayland_test
-
-int main(int argc, char** argv) {
-    desktop_test::installChildCleanup();
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
