@@ -3,8 +3,9 @@
 # validators and lintian included), and runs the installed program the way the menu does (the
 # desktop entry's Exec) on its own Xvfb with openbox: its window shows, its class is the entry's
 # StartupWMClass, it flips Num Lock, and SIGTERM ends it storing the window's place in the
-# settings file. Removes the package again at the end whatever happened, and checks that nothing
-# it installed is left but the user's settings.
+# settings file; on KWin (Wayland) the entry lets it send its key presses. Removes the package
+# again at the end whatever happened, and checks that nothing it installed is left but the
+# user's settings.
 # Run as root (CI does), or with sudo at hand.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -114,6 +115,22 @@ grep -q '^MainLeft=' "$ini" 2>/dev/null || fail "the window's place was not stor
 if [[ -s "$work/stderr" ]]; then
     echo "-- the program's stderr:"
     cat "$work/stderr"
+fi
+
+# On KWin the installed desktop entry is what allows the program fake input: the Wayland test
+# runs the installed program there, once scripts/test.sh has built the tests.
+tests=build/default/tests/wayland
+if [[ -x "$tests/PulseOnWaylandTest" ]]; then
+    echo "== the installed program on KWin"
+    if ! PULSEWARD_INSTALLED_PROGRAM="$exec_line" PULSEWARD_PROGRAM="$exec_line" \
+        PULSEWARD_KEY_CLIENT="$tests/pulseward_key_client" "$tests/PulseOnWaylandTest" \
+        --gtest_filter='*InstalledProgram*' >"$work/kwin.log" 2>&1 ||
+        ! grep -q '^\[  PASSED  \] 1 test' "$work/kwin.log"; then
+        cat "$work/kwin.log"
+        fail "KWin did not let the installed program send its key presses"
+    fi
+else
+    echo "== not run on KWin: scripts/test.sh builds the test that does it"
 fi
 
 echo "== apt-get remove $name"

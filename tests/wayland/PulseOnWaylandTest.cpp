@@ -171,6 +171,18 @@ TEST_F(PulseOnWayland,
     expectAwakeWithEachPressSeen(*session, "org_kde_kwin_fake_input");
 }
 
+// The package's own desktop entry, found where KWin looks for installed ones, is what lets the
+// installed program use fake input. Run by scripts/test-deb.sh with the package installed.
+TEST_F(PulseOnWayland, OnKWinTheInstalledProgramIsAllowedByThePackagesDesktopEntry) {
+    const char* installed = std::getenv("PULSEWARD_INSTALLED_PROGRAM");
+    if (!installed || !*installed) {
+        GTEST_SKIP() << "PULSEWARD_INSTALLED_PROGRAM does not name an installed program";
+    }
+    program_ = installed;
+    auto session = WaylandSession::startKWin(folder_ / "kwin");
+    expectAwakeWithEachPressSeen(*session, "org_kde_kwin_fake_input");
+}
+
 TEST_F(PulseOnWayland, OnKWinWithoutItsDesktopFileThePulseStopsWithAMessage) {
     auto session = WaylandSession::startKWin(folder_ / "kwin");
     startProgram(*session);
