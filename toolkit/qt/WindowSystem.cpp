@@ -1,22 +1,17 @@
 // The window system on Qt: event loop, precise timers, screens, message boxes.
 //
 // Implemented: the event loop and nested modal loops, timers armed for an absolute deadline
-// (never early; on Linux late only by the wake-up, elsewhere by a millisecond or two), logical
-// dpi for twips, the user's decimal separator, message boxes. On a Wayland session Qt is asked for
-// its X11 platform (XWayland) unless the user chose a platform, since stacking goes through X11;
-// the key pulse's own Wayland connection is watched like our X connection. On X11, Num Lock's key
-// events are kept from the widgets, modifier changes do not wake them, and our own X connection is
-// flushed before the event loop waits. With GLib's event loop, ticks that come alone are handled
-// without a round of Qt's loop (TickWait).
+// (QtTimerPeer: never early; on Linux late only by the wake-up, elsewhere by a millisecond or
+// two), logical dpi for twips, the user's decimal separator, message boxes. On a Wayland session
+// Qt is asked for its X11 platform (XWayland) unless the user chose a platform, since stacking
+// goes through X11; the key pulse's own Wayland connection is watched like our X connection. On
+// X11, Num Lock's key events are kept from the widgets (KeyEventFilter), modifier changes do not
+// wake them, and our own X connection is flushed before the event loop waits. With GLib's event
+// loop, ticks that come alone are handled without a round of Qt's loop (TickWait).
 
 #include <fcntl.h>
-#include <time.h>
 #include <unistd.h>
-#ifdef __linux__
-#include <sys/timerfd.h>
-#endif
 #include <QAbstractEventDispatcher>
-#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QEventLoop>
 #include <QFont>
@@ -24,11 +19,11 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QSocketNotifier>
-#include <QTimer>
-#include <algorithm>
 #include <csignal>
-#include <cstdint>
 #include <cstdlib>
+#include <functional>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "../Application.h"
@@ -39,135 +34,14 @@
 #include "../wayland/Connection.h"
 #include "../x11/Connection.h"
 #include "../x11/KeyEvents.h"
+#include "KeyEventFilter.h"
+#include "QtTimerPeer.h"
 #include "TickWait.h"
 #include "Widgets.h"
 
 namespace toolkit {
 
 namespace {
-
-// A tick is due at an absolute time in nanoseconds. On Linux a timerfd armed for that very
-// time (TFD_TIMER_ABSTIME) wakes the event loop when it is due, so ticks 750 ms apart are 750 ms
-// apart to within the wake-up itself. Elsewhere, or without a timerfd, a precise QTimer runs for
-// the remaining whole milliseconds, rounded up so that a tick is never early; that makes each
-// tick up to a millisecond or two late, as Qt rounds once more.
-class QtTimerPeer : public TimerPeer {
-  public:
-    explicit QtTimerPeer(std::function<void()> fired) : fired_(std::move(fired)) {
-#ifdef __linux__
-        fd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-        if (fd_ >= 0) {
-            notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
-            QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { expired(); });
-            qt::TickWait::watch(fd_, [this] { expired(); });
-            return;
-        }
-#endif
-        timer_ = std::make_unique<QTimer>();
-        timer_->setSingleShot(true);
-        timer_->setTimerType(Qt::PreciseTimer);
-        QObject::connect(timer_.get(), &QTimer::timeout, [this] { expired(); });
-    }
-
-    ~QtTimerPeer() override {
-        notifier_.reset();
-        if (fd_ >= 0) {
-            qt::TickWait::unwatch(fd_);
-            close(fd_);
-        }
-    }
-
-    QtTimerPeer(const QtTimerPeer&) = delete;
-    QtTimerPeer& operator=(const QtTimerPeer&) = delete;
-
-    void arm(long long deadlineNs) override {
-        deadlineNs_ = deadlineNs;
-        start();
-    }
-
-    void disarm() override {
-        if (timer_) {
-            timer_->stop();
-        }
-#ifdef __linux__
-        if (fd_ >= 0 && armed_) {
-            const itimerspec off{};
-            timerfd_settime(fd_, 0, &off, nullptr);  // also forgets an expiry not yet read
-            armed_ = false;
-        }
-#endif
-    }
-
-  private:
-    void start() {
-#ifdef __linux__
-        if (fd_ >= 0) {
-            // The steady clock is CLOCK_MONOTONIC with glibc; the difference is measured all the
-            // same, so that a deadline on it is a deadline on CLOCK_MONOTONIC.
-            timespec now{};
-            clock_gettime(CLOCK_MONOTONIC, &now);
-            const long long monotonicNs = now.tv_sec * 1'000'000'000LL + now.tv_nsec;
-            const long long dueNs = std::max(1LL, deadlineNs_ - steadyNowNs() + monotonicNs);
-            itimerspec due{};
-            due.it_value.tv_sec = static_cast<time_t>(dueNs / 1'000'000'000LL);
-            due.it_value.tv_nsec = static_cast<long>(dueNs % 1'000'000'000LL);
-            timerfd_settime(fd_, TFD_TIMER_ABSTIME, &due, nullptr);
-            armed_ = true;
-            return;
-        }
-#endif
-        const long long remainingNs = deadlineNs_ - steadyNowNs();
-        const long long ms = remainingNs <= 0 ? 0 : (remainingNs + 999'999) / 1'000'000;
-        timer_->start(static_cast<int>(ms));
-    }
-
-    void expired() {
-#ifdef __linux__
-        if (fd_ >= 0) {
-            std::uint64_t expirations = 0;
-            if (read(fd_, &expirations, sizeof expirations) != sizeof expirations) {
-                return;  // disarmed or re-armed since it became readable
-            }
-            armed_ = false;
-        }
-#endif
-        if (steadyNowNs() < deadlineNs_) {
-            start();
-            return;
-        }
-        fired_();
-    }
-
-    std::function<void()> fired_;
-    long long deadlineNs_ = 0;
-    int fd_ = -1;
-    bool armed_ = false;
-    std::unique_ptr<QSocketNotifier> notifier_;
-    std::unique_ptr<QTimer> timer_;
-};
-
-// Num Lock's own key events mean nothing to our windows. Left to Qt, every pulse that lands on
-// our focused window would count as the user's input and be stamped on the window
-// (_NET_WM_USER_TIME): one more request and one more round of events from the server at each
-// pulse. Once the connection hears of keyboard group changes only, the other key events are
-// read by the modifier state they carry.
-class KeyEventFilter : public QAbstractNativeEventFilter {
-  public:
-    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
-        if (eventType != "xcb_generic_event_t") {
-            return false;
-        }
-        if (x11::isNumLockKeyEvent(message)) {
-            return true;
-        }
-        if (keysCarryState) {
-            x11::markKeyEventSelfContained(message);
-        }
-        return false;
-    }
-
-    bool keysCarryState = false;
-};
 
 // A refusal read here comes in after the pulse's SendKeys has returned.
 void readOwnConnection(void (*read)()) {
@@ -258,7 +132,7 @@ class QtWindowSystem : public WindowSystem {
     }
 
     std::unique_ptr<TimerPeer> createTimer(std::function<void()> fired) override {
-        return std::make_unique<QtTimerPeer>(std::move(fired));
+        return std::make_unique<qt::QtTimerPeer>(std::move(fired));
     }
 
     double twipsPerPixelX() const override {
@@ -396,7 +270,7 @@ class QtWindowSystem : public WindowSystem {
     }
 
     static inline int signalPipe[2] = {-1, -1};
-    KeyEventFilter keyEventFilter_;
+    qt::KeyEventFilter keyEventFilter_;
     std::unique_ptr<QApplication> app_;
     std::unique_ptr<QSocketNotifier> signalNotifier_;
     std::unique_ptr<QSocketNotifier> connectionWatch_;
