@@ -12,7 +12,7 @@ namespace bench {
 
 namespace {
 
-// Measured only when asked for: it needs sway, swayidle and XWayland.
+// All but program-sway, measured only when asked for: it needs sway, swayidle and XWayland.
 const std::set<std::string> defaultModes = {"program",        "program-behind", "shell-loop",
                                             "xdotool-repeat", "reference",      "stopped"};
 
