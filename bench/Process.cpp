@@ -36,6 +36,12 @@ long long monotonicNs() {
     return ts.tv_sec * 1'000'000'000LL + ts.tv_nsec;
 }
 
+int pollTimeoutMs(long long untilNs) {
+    constexpr long long msNs = 1'000'000;
+    const long long remaining = untilNs - monotonicNs();
+    return remaining <= 0 ? 0 : static_cast<int>((remaining + msNs - 1) / msNs);
+}
+
 std::string readFile(const std::string& path) {
     std::ifstream in(path);
     if (!in) {
@@ -44,6 +50,20 @@ std::string readFile(const std::string& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+std::string tail(const std::string& path) {
+    const std::string text = readFile(path);
+    return text.size() > 2000 ? "..." + text.substr(text.size() - 2000) : text;
+}
+
+std::string selfPath() {
+    char buffer[4096];
+    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) {
+        throw std::runtime_error("cannot find our own executable");
+    }
+    return std::string(buffer, static_cast<size_t>(n));
 }
 
 pid_t spawn(const SpawnOptions& options) {

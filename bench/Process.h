@@ -14,6 +14,9 @@ namespace bench {
 // CLOCK_MONOTONIC, nanoseconds.
 long long monotonicNs();
 
+// Milliseconds from now until a CLOCK_MONOTONIC time, rounded up; 0 once it has passed.
+int pollTimeoutMs(long long untilNs);
+
 // Moves an absolute CLOCK_MONOTONIC deadline on by the period and sleeps until it: a schedule
 // that late wake-ups do not push back.
 void sleepToNextDeadline(timespec& due, long long periodNs);
@@ -74,5 +77,11 @@ ProcessSample sampleProcess(pid_t pid);
 long residentKiB(pid_t pid);
 
 std::string readFile(const std::string& path);
+
+// The last 2000 characters of a file (a child's log), for a message.
+std::string tail(const std::string& path);
+
+// Our own executable, which runs the benchmark's helper processes.
+std::string selfPath();
 
 }  // namespace bench

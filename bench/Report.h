@@ -1,8 +1,8 @@
 #pragma once
 
-// What one benchmark run found, and the ways it is shown: a table, JSON and an SVG plot.
+// What one benchmark run found. It is shown as a table (ReportTable.h), the targets met or missed
+// (ReportTargets.h), JSON (ReportJson.h) and an SVG plot (ReportSvg.h).
 
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -88,11 +88,7 @@ struct RunResult {
     StoppedResult stopped;
 };
 
-void printTable(std::ostream& out, const RunResult& run);
-void writeJson(std::ostream& out, const RunResult& run);
-void writeSvg(std::ostream& out, const RunResult& run);
-
-// The names of the figures that are missing (not finite) for the subjects and modes measured.
-std::vector<std::string> missingFigures(const RunResult& run);
+// A figure with that many decimals; "-" when it is not finite.
+std::string number(double value, int decimals);
 
 }  // namespace bench

@@ -8,7 +8,8 @@
 #include <sstream>
 #include <string>
 
-#include "Report.h"
+#include "ReportSvg.h"
+#include "ReportTable.h"
 
 namespace bench {
 namespace {

@@ -7,6 +7,11 @@
 
 namespace bench {
 
+int countPresses(const std::vector<KeyEvent>& keys) {
+    return static_cast<int>(
+        std::count_if(keys.begin(), keys.end(), [](const KeyEvent& k) { return k.press; }));
+}
+
 Distribution distribution(std::vector<double> values) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     if (values.empty()) {

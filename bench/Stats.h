@@ -16,6 +16,9 @@ struct KeyEvent {
     bool numLockOn = false;      // the Num Lock indicator read once this event was processed
 };
 
+// How many of the events are presses.
+int countPresses(const std::vector<KeyEvent>& keys);
+
 // NaN everywhere when there were no values.
 struct Distribution {
     double min;
