@@ -11,7 +11,18 @@ namespace desktop_test {
 
 namespace {
 
-class StoredPlace : public DesktopTest {};
+class StoredPlace : public DesktopTest {
+  protected:
+    // Starts the program, sees its frame open at the place given, and closes it again.
+    void openAtAndClose(Point frame) {
+        auto& run = start();
+        const auto window = run.waitForMainWindow();
+        ASSERT_TRUE(window) << "no main window";
+        EXPECT_TRUE(waitForFrameAt(x(), *window, frame))
+            << "the frame opened at " << framePlace(x(), *window);
+        ASSERT_NO_FATAL_FAILURE(closeAndExpectExit(x(), run, *window));
+    }
+};
 
 TEST_F(StoredPlace, PlaceMovedToIsStoredOnCloseAndUsedOnTheNextStart) {
     {
@@ -39,12 +50,7 @@ TEST_F(StoredPlace, StartsAndClosesWithoutMovingLeaveTheStoredTextAsItWas) {
     std::string first;
     for (int cycle = 1; cycle <= 5; ++cycle) {
         SCOPED_TRACE("start " + std::to_string(cycle));
-        auto& run = start();
-        const auto window = run.waitForMainWindow();
-        ASSERT_TRUE(window) << "no main window";
-        EXPECT_TRUE(waitForFrameAt(x(), *window, defaultFramePlace))
-            << "the frame opened at " << framePlace(x(), *window);
-        ASSERT_NO_FATAL_FAILURE(closeAndExpectExit(x(), run, *window));
+        ASSERT_NO_FATAL_FAILURE(openAtAndClose(defaultFramePlace));
         if (cycle == 1) {
             first = settingsText();
             auto stored = settings();
@@ -67,12 +73,7 @@ TEST_F(StoredPlace, StoredTwipsPutTheFrameOnTheirPixelEvenPartlyOffScreen) {
                      " MainTop=" + std::to_string(place.top));
         writeSettings("[Settings]\nMainLeft=" + std::to_string(place.left) +
                       "\nMainTop=" + std::to_string(place.top) + "\n");
-        auto& run = start();
-        const auto window = run.waitForMainWindow();
-        ASSERT_TRUE(window) << "no main window";
-        EXPECT_TRUE(waitForFrameAt(x(), *window, place.frame))
-            << "the frame opened at " << framePlace(x(), *window);
-        ASSERT_NO_FATAL_FAILURE(closeAndExpectExit(x(), run, *window));
+        ASSERT_NO_FATAL_FAILURE(openAtAndClose(place.frame));
         auto stored = settings();
         EXPECT_EQ(stored["MainLeft"], std::to_string(place.left));
         EXPECT_EQ(stored["MainTop"], std::to_string(place.top));
@@ -81,12 +82,7 @@ TEST_F(StoredPlace, StoredTwipsPutTheFrameOnTheirPixelEvenPartlyOffScreen) {
 
 TEST_F(StoredPlace, PlaceOffEveryScreenGivesWayToTheDefault) {
     writeSettings("[Settings]\nMainLeft=-99999\nMainTop=-99999\n");
-    auto& run = start();
-    const auto window = run.waitForMainWindow();
-    ASSERT_TRUE(window) << "no main window";
-    EXPECT_TRUE(waitForFrameAt(x(), *window, defaultFramePlace))
-        << "the frame opened at " << framePlace(x(), *window);
-    ASSERT_NO_FATAL_FAILURE(closeAndExpectExit(x(), run, *window));
+    ASSERT_NO_FATAL_FAILURE(openAtAndClose(defaultFramePlace));
     auto stored = settings();
     EXPECT_EQ(stored["MainLeft"], "1000");
     EXPECT_EQ(stored["MainTop"], "1000");
