@@ -72,7 +72,8 @@ std::vector<KWinWindow> kwinWindows(const WaylandSession& session) {
 
     std::vector<KWinWindow> windows;
     const auto lines = log.lines();
-    for (auto i = from; i < *end; ++i) {
+    const std::size_t last = end.value_or(from);
+    for (auto i = from; i < last; ++i) {
         const auto& line = lines[i];
         const auto at = line.find(name + " window ");
         if (at == std::string::npos) {
