@@ -3,30 +3,15 @@
 #include <linux/input-event-codes.h>
 #include <wayland-client.h>
 
+#include <cstdint>
 #include <string>
 
 #include "../RuntimeError.h"
 #include "Connection.h"
+#include "Globals.h"
 #include "fake-input-client-protocol.h"
 
 namespace toolkit::wayland {
-
-namespace {
-
-void globalAdded(void* data, wl_registry*, std::uint32_t name, const char* interface,
-                 std::uint32_t version) {
-    auto& global = *static_cast<FakeInput::Global*>(data);
-    if (std::string_view(interface) == org_kde_kwin_fake_input_interface.name) {
-        global = {name, version};
-    }
-}
-
-void globalRemoved(void*, wl_registry*, std::uint32_t) {
-}
-
-const wl_registry_listener registryListener{globalAdded, globalRemoved};
-
-}  // namespace
 
 FakeInput::~FakeInput() {
     close();
@@ -34,11 +19,9 @@ FakeInput::~FakeInput() {
 
 void FakeInput::open() {
     close();
-    global_ = {};
-    registry_ = wl_display_get_registry(Connection::display());
-    wl_registry_add_listener(registry_, &registryListener, &global_);
-    Connection::roundTrip();
-    if (global_.name == 0) {
+    Globals globals;
+    const auto offered = globals.find(org_kde_kwin_fake_input_interface);
+    if (!offered) {
         throw RuntimeError(
             5,
             "The compositor does not offer it to this program. KWin offers it only to a "
@@ -46,13 +29,13 @@ void FakeInput::open() {
             "org_kde_kwin_fake_input, with Exec= the program's absolute path.");
     }
     constexpr std::uint32_t keysSince = ORG_KDE_KWIN_FAKE_INPUT_KEYBOARD_KEY_SINCE_VERSION;
-    if (global_.version < keysSince) {
-        throw RuntimeError(5, "The compositor offers version " + std::to_string(global_.version) +
+    if (offered->version < keysSince) {
+        throw RuntimeError(5, "The compositor offers version " + std::to_string(offered->version) +
                                   ", which has no key presses (version " +
                                   std::to_string(keysSince) + " has).");
     }
     input_ = static_cast<org_kde_kwin_fake_input*>(
-        wl_registry_bind(registry_, global_.name, &org_kde_kwin_fake_input_interface, keysSince));
+        globals.bind(*offered, org_kde_kwin_fake_input_interface, keysSince));
     org_kde_kwin_fake_input_authenticate(input_, "FERN-BADGER-PULSEWARD",
                                          "Presses Num Lock every 750 ms to keep the session awake");
     // A compositor that does not trust the program says so now.
@@ -78,11 +61,7 @@ void FakeInput::close() {
         // The protocol has no destructor request: the object goes with the proxy.
         org_kde_kwin_fake_input_destroy(input_);
     }
-    if (registry_) {
-        wl_registry_destroy(registry_);
-    }
     input_ = nullptr;
-    registry_ = nullptr;
 }
 
 }  // namespace toolkit::wayland

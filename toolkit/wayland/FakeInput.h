@@ -1,10 +1,7 @@
 #pragma once
 
-#include <cstdint>
-
 #include "KeyRoute.h"
 
-struct wl_registry;
 struct org_kde_kwin_fake_input;
 
 namespace toolkit::wayland {
@@ -26,14 +23,7 @@ class FakeInput : public KeyRoute {
     void pressAndRelease(Key key) override;
     void close() override;
 
-    // For the registry's listener.
-    struct Global {
-        std::uint32_t name = 0, version = 0;
-    };
-
   private:
-    Global global_;
-    wl_registry* registry_ = nullptr;
     org_kde_kwin_fake_input* input_ = nullptr;
 };
 

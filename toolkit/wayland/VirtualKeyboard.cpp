@@ -11,38 +11,22 @@
 
 #include "../RuntimeError.h"
 #include "Connection.h"
+#include "Globals.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 
 namespace toolkit::wayland {
 
 namespace {
 
-using Globals = VirtualKeyboard::Globals;
+using SeatState = VirtualKeyboard::SeatState;
 
 // xkb key codes are evdev codes plus 8.
 constexpr std::uint32_t evdevOffset = 8;
 
-void globalAdded(void* data, wl_registry*, std::uint32_t name, const char* interface,
-                 std::uint32_t version) {
-    auto& globals = *static_cast<Globals*>(data);
-    const std::string_view offered(interface);
-    if (offered == wl_seat_interface.name && globals.seat == 0) {
-        globals.seat = name;
-        globals.seatVersion = version;
-    } else if (offered == zwp_virtual_keyboard_manager_v1_interface.name) {
-        globals.manager = name;
-    }
-}
-
-void globalRemoved(void*, wl_registry*, std::uint32_t) {
-}
-
-const wl_registry_listener registryListener{globalAdded, globalRemoved};
-
 void seatCapabilities(void* data, wl_seat*, std::uint32_t capabilities) {
-    auto& globals = *static_cast<Globals*>(data);
-    globals.capabilities = capabilities;
-    globals.capabilitiesKnown = true;
+    auto& seat = *static_cast<SeatState*>(data);
+    seat.capabilities = capabilities;
+    seat.capabilitiesKnown = true;
 }
 
 void seatName(void*, wl_seat*, const char*) {
@@ -51,12 +35,12 @@ void seatName(void*, wl_seat*, const char*) {
 const wl_seat_listener seatListener{seatCapabilities, seatName};
 
 void keymapOffered(void* data, wl_keyboard*, std::uint32_t format, int fd, std::uint32_t size) {
-    auto& globals = *static_cast<Globals*>(data);
+    auto& seat = *static_cast<SeatState*>(data);
     if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && size > 0) {
         void* mapped = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
         if (mapped != MAP_FAILED) {
             const char* text = static_cast<const char*>(mapped);
-            globals.keymap.assign(text, strnlen(text, size));
+            seat.keymap.assign(text, strnlen(text, size));
             munmap(mapped, size);
         }
     }
@@ -100,24 +84,23 @@ VirtualKeyboard::~VirtualKeyboard() {
 
 void VirtualKeyboard::open() {
     close();
-    wl_display* display = Connection::display();
-    globals_ = {};
-    registry_ = wl_display_get_registry(display);
-    wl_registry_add_listener(registry_, &registryListener, &globals_);
-    Connection::roundTrip();
-    if (globals_.manager == 0) {
+    Globals globals;
+    const auto manager = globals.find(zwp_virtual_keyboard_manager_v1_interface);
+    if (!manager) {
         throw RuntimeError(5, "The compositor does not offer it.");
     }
-    if (globals_.seat == 0) {
+    const auto seat = globals.find(wl_seat_interface);
+    if (!seat) {
         throw RuntimeError(5, "The compositor has no seat to put a keyboard on.");
     }
-    seat_ = static_cast<wl_seat*>(wl_registry_bind(registry_, globals_.seat, &wl_seat_interface,
-                                                   std::min(globals_.seatVersion, 5u)));
-    wl_seat_add_listener(seat_, &seatListener, &globals_);
-    manager_ = static_cast<zwp_virtual_keyboard_manager_v1*>(wl_registry_bind(
-        registry_, globals_.manager, &zwp_virtual_keyboard_manager_v1_interface, 1));
+    seatState_ = {};
+    seat_ =
+        static_cast<wl_seat*>(globals.bind(*seat, wl_seat_interface, std::min(seat->version, 5u)));
+    wl_seat_add_listener(seat_, &seatListener, &seatState_);
+    manager_ = static_cast<zwp_virtual_keyboard_manager_v1*>(
+        globals.bind(*manager, zwp_virtual_keyboard_manager_v1_interface, 1));
     Connection::roundTrip();
-    takeKeymap(globals_);
+    takeKeymap(seatState_);
     numLock_ = findNumLock(keymap_);
     if (numLock_ == 0) {
         throw RuntimeError(5, "The keyboard map has no Num Lock key.");
@@ -145,10 +128,10 @@ void VirtualKeyboard::open() {
 
 // Asked for only where the seat has a keyboard: wlroots ends the connection of a client that
 // asks for a keyboard the seat does not have.
-void VirtualKeyboard::takeKeymap(Globals& globals) {
-    if (globals.capabilitiesKnown && (globals.capabilities & WL_SEAT_CAPABILITY_KEYBOARD)) {
+void VirtualKeyboard::takeKeymap(SeatState& seat) {
+    if (seat.capabilitiesKnown && (seat.capabilities & WL_SEAT_CAPABILITY_KEYBOARD)) {
         wl_keyboard* keyboard = wl_seat_get_keyboard(seat_);
-        wl_keyboard_add_listener(keyboard, &keyboardListener, &globals);
+        wl_keyboard_add_listener(keyboard, &keyboardListener, &seat);
         Connection::roundTrip();
         if (wl_keyboard_get_version(keyboard) >= WL_KEYBOARD_RELEASE_SINCE_VERSION) {
             wl_keyboard_release(keyboard);
@@ -160,10 +143,9 @@ void VirtualKeyboard::takeKeymap(Globals& globals) {
     if (!context_) {
         throw RuntimeError(5, "No keyboard map can be compiled (libxkbcommon).");
     }
-    if (!globals.keymap.empty()) {
-        keymap_ =
-            xkb_keymap_new_from_string(context_, globals.keymap.c_str(), XKB_KEYMAP_FORMAT_TEXT_V1,
-                                       XKB_KEYMAP_COMPILE_NO_FLAGS);
+    if (!seat.keymap.empty()) {
+        keymap_ = xkb_keymap_new_from_string(
+            context_, seat.keymap.c_str(), XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
     }
     if (!keymap_) {
         // The seat has no keyboard yet: the defaults of the environment (XKB_DEFAULT_LAYOUT
@@ -218,9 +200,6 @@ void VirtualKeyboard::close() {
             wl_seat_destroy(seat_);
         }
     }
-    if (registry_) {
-        wl_registry_destroy(registry_);
-    }
     if ((keyboard_ || seat_) && !Connection::broken()) {
         try {
             Connection::send();
@@ -231,7 +210,6 @@ void VirtualKeyboard::close() {
     keyboard_ = nullptr;
     manager_ = nullptr;
     seat_ = nullptr;
-    registry_ = nullptr;
     xkb_state_unref(state_);
     xkb_keymap_unref(keymap_);
     xkb_context_unref(context_);

@@ -5,7 +5,6 @@
 
 #include "KeyRoute.h"
 
-struct wl_registry;
 struct wl_seat;
 struct zwp_virtual_keyboard_manager_v1;
 struct zwp_virtual_keyboard_v1;
@@ -33,20 +32,18 @@ class VirtualKeyboard : public KeyRoute {
     void pressAndRelease(Key key) override;
     void close() override;
 
-    // For the listeners.
-    struct Globals {
-        std::uint32_t seat = 0, seatVersion = 0, manager = 0;
+    // What the seat says of itself, for its listeners.
+    struct SeatState {
         std::uint32_t capabilities = 0;
         bool capabilitiesKnown = false;
         std::string keymap;
     };
 
   private:
-    void takeKeymap(Globals& globals);
+    void takeKeymap(SeatState& seat);
     void sendKey(std::uint32_t state);
 
-    Globals globals_;
-    wl_registry* registry_ = nullptr;
+    SeatState seatState_;
     wl_seat* seat_ = nullptr;
     zwp_virtual_keyboard_manager_v1* manager_ = nullptr;
     zwp_virtual_keyboard_v1* keyboard_ = nullptr;
