@@ -40,10 +40,6 @@ class X11Desktop : public Desktop {
         if (numLock == 0) {
             throw RuntimeError(5, "The keyboard map has no Num Lock key.");
         }
-        if (!routeNamed_) {
-            Warn("key presses go to the X server through XTest");
-            routeNamed_ = true;
-        }
         const bool sent = XTestFakeKeyEvent(display, numLock, True, CurrentTime) &&
                           XTestFakeKeyEvent(display, numLock, False, CurrentTime);
         if (!sent) {
@@ -59,6 +55,10 @@ class X11Desktop : public Desktop {
             Connection::send();
         }
         Connection::reportReadErrors();
+        if (!routeNamed_) {
+            Warn("key presses go to the X server through XTest");
+            routeNamed_ = true;
+        }
     }
 
     WindowHandle foregroundWindow() override {
