@@ -103,6 +103,22 @@ class XcbKeys : public ::testing::Test {
         toolkit::x11::ErrorTrap(toolkit::x11::Connection::display()).failed();
     }
 
+    // Qt may call a window active before the X server has moved the keyboard's focus to it;
+    // keys typed in between go elsewhere.
+    bool keyboardFocusReaches(WId window) const {
+        const auto end = std::chrono::steady_clock::now() + 5s;
+        while (std::chrono::steady_clock::now() < end) {
+            Window focus = None;
+            int revert = 0;
+            XGetInputFocus(typist_, &focus, &revert);
+            if (focus == window) {
+                return true;
+            }
+            runEventsFor(20ms);
+        }
+        return false;
+    }
+
     static void runEventsFor(std::chrono::milliseconds duration) {
         const auto end = std::chrono::steady_clock::now() + duration;
         while (std::chrono::steady_clock::now() < end) {
@@ -124,6 +140,7 @@ TEST_F(XcbKeys, TypedTextFollowsShiftCapsLockAndTheNumLockThePulseFlips) {
     edit.show();
     edit.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&edit, 5000));
+    ASSERT_TRUE(keyboardFocusReaches(edit.winId()));
     EXPECT_TRUE(toolkit::x11::Connection::programHasFocus()) << "the pulse's keys come back to us";
     auto desktop = toolkit::createDesktop();
 
