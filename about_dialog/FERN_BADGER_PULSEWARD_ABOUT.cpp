@@ -72,8 +72,11 @@ void FERN_BADGER_PULSEWARD_ABOUT::AUTOSTART_TICKBOX_Click() {
 }
 
 void FERN_BADGER_PULSEWARD_ABOUT::FERN_BADGER_PULSEWARD_ABOUT_OK_BUTTON_Click() {
-    S::write(Setting::AboutLeft, CStr(Left()));
-    S::write(Setting::AboutTop, CStr(Top()));
+    // Where the window system keeps the place to itself (Wayland) the stored one stays.
+    if (placeKnown()) {
+        S::write(Setting::AboutLeft, CStr(Left()));
+        S::write(Setting::AboutTop, CStr(Top()));
+    }
     S::write(Setting::Always_On_Top_TICKBOX, tickboxText(Always_On_Top_TICKBOX.Value()));
     S::write(Setting::AUTOSTART_TICKBOX, tickboxText(AUTOSTART_TICKBOX.Value()));
     toolkit::Unload(*this);

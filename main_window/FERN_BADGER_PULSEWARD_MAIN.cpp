@@ -69,7 +69,9 @@ void FERN_BADGER_PULSEWARD_MAIN::Form_Unload(int& cancel) {
     for (std::int16_t i = n; i >= 1; --i) {
         toolkit::Unload(Forms(i));
     }
-    if (WindowState() != toolkit::vbMinimized) {
+    // Where the window system keeps the place to itself (Wayland) the stored one stays, for the
+    // next session that has one.
+    if (WindowState() != toolkit::vbMinimized && placeKnown()) {
         PulsewardSettings::write(Setting::MainLeft, CStr(Left()));
         PulsewardSettings::write(Setting::MainTop, CStr(Top()));
     }

@@ -9,11 +9,11 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ pkg-config
-    qt6-base-dev libx11-dev libxtst-dev libxcb-xkb-dev libglib2.0-dev libgl-dev
+    qt6-base-dev qt6-base-private-dev libx11-dev libxtst-dev libxcb-xkb-dev libglib2.0-dev libgl-dev
     libwayland-dev libxkbcommon-dev wayland-protocols plasma-wayland-protocols
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     # run
-    qt6-qpa-plugins fonts-dejavu-core fonts-liberation2
+    qt6-qpa-plugins qt6-wayland fonts-dejavu-core fonts-liberation2
     # desktop tests and screenshots
     xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils x11-apps imagemagick librsvg2-bin libxss-dev
     # Wayland tests: sway and Weston headless, XWayland, swayidle, wtype, and our key client's

@@ -118,8 +118,12 @@ float Form::readAxis(const Axis& axis, int pixels, double twipsPerPixel, float f
                                  : static_cast<float>(pixels * twipsPerPixel) + frameTwips;
 }
 
+bool Form::placeKnown() const {
+    return !peer_ || peer_->knowsPlace();
+}
+
 float Form::Left() const {
-    if (!peer_) {
+    if (!placeKnown()) {
         return left_.twips;
     }
     int x = 0, y = 0;
@@ -128,7 +132,7 @@ float Form::Left() const {
 }
 
 float Form::Top() const {
-    if (!peer_) {
+    if (!placeKnown()) {
         return top_.twips;
     }
     int x = 0, y = 0;

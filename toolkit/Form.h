@@ -42,6 +42,9 @@ class Form {
     void Show(int modal, Form& owner);
     bool isLoaded() const { return loaded_; }
 
+    // Left and Top read back what was set where the window system keeps the window's place to
+    // itself; a form stores the place only where placeKnown() says it is the window's own.
+    bool placeKnown() const;
     float Left() const;
     void setLeft(float twips);
     float Top() const;

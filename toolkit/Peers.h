@@ -55,6 +55,9 @@ class WindowPeer {
     // The outer frame's top-left corner, in pixels.
     virtual void moveFrame(int x, int y) = 0;
     virtual void framePosition(int& x, int& y) const = 0;
+    // False where the window system keeps a window's place from the program (a Wayland
+    // compositor): moveFrame does nothing there and framePosition says nothing true.
+    virtual bool knowsPlace() const { return true; }
     virtual void resizeClient(int width, int height) = 0;
     virtual void clientSize(int& width, int& height) const = 0;
     virtual int windowState() const = 0;

@@ -1,18 +1,25 @@
-// The program under the faults a desktop really has, watched from outside: its X server going
-// away, the session ending while a message box waits for an answer, settings that nothing could
-// store or that no screen could show.
+// The program under the faults a desktop really has, watched from outside: no display to start
+// on, its X server going away, the session ending while a message box waits for an answer,
+// settings that nothing could store or that no screen could show; and its command line, which
+// needs no display.
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/desktop/DesktopFixture.h"
@@ -54,12 +61,175 @@ class Robustness : public DesktopTest {
         return dialog;
     }
 
+    struct Ended {
+        int status = -1;
+        std::string out, err;
+    };
+    // The program run to its end with the arguments, no display variable but those given, and
+    // this test's settings folder; its own windows on the test's display are counted meanwhile.
+    Ended runToEnd(const std::vector<std::string>& arguments,
+                   std::map<std::string, std::string> environment, std::size_t& windowsSeen) {
+        const fs::path out = folder_ / "out.log", err = folder_ / "err.log";
+        fs::remove(out);
+        environment["XDG_CONFIG_HOME"] = (folder_ / "config").string();
+        environment["XDG_RUNTIME_DIR"] = (folder_ / "runtime").string();
+        environment["ERR"] = err.string();
+        std::vector<std::string> argv = {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>\"$ERR\"",
+                                         shared().program.string()};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        ChildProcess process(
+            {argv,
+             environmentWith(environment,
+                             {"DISPLAY", "WAYLAND_", "XDG_SESSION_TYPE", "QT_", "XDG_CONFIG"}),
+             out});
+        const bool ended = waitUntil(
+            [&] {
+                for (const WindowId window : x().clientList()) {
+                    windowsSeen += x().windowPid(window) == process.pid();
+                }
+                return !process.running();
+            },
+            10s);
+        return {ended ? *process.status() : -1, fileText(out), fileText(err)};
+    }
+
+    static std::string fileText(const fs::path& path) {
+        std::ifstream in(path);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
     std::optional<WindowId> waitForMessageBox(PulsewardRun& run) {
         std::optional<WindowId> box;
         waitUntil([&] { return (box = run.findWindow(messageBoxName)).has_value(); }, 5000ms);
         return box;
     }
 };
+
+// ---------------------------------------------------------------------------------------------
+// No display to start on (an ssh shell, a text console, a service; a Wayland session whose
+// compositor is gone or refuses the program): one line naming both display variables and what
+// was tried, status 1, no core dump, the settings file as it was.
+
+// A compositor's socket that takes each connection and closes it at once. Its folder's name is
+// short, as a socket's path must be.
+class RefusingSocket {
+  public:
+    RefusingSocket() {
+        std::string folder = "/tmp/pulseward-XXXXXX";
+        EXPECT_NE(mkdtemp(folder.data()), nullptr);
+        path_ = fs::path(folder) / "refusing-0";
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        path_.string().copy(address.sun_path, sizeof address.sun_path - 1);
+        fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        EXPECT_EQ(listen(fd_, 4), 0);
+        refuser_ = std::thread([fd = fd_] {
+            for (int client; (client = accept(fd, nullptr, nullptr)) >= 0;) {
+                close(client);
+            }
+        });
+    }
+    ~RefusingSocket() {
+        shutdown(fd_, SHUT_RDWR);
+        refuser_.join();
+        close(fd_);
+        std::error_code ignored;
+        fs::remove_all(path_.parent_path(), ignored);
+    }
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+    int fd_ = -1;
+    std::thread refuser_;
+};
+
+TEST_F(Robustness, WithoutADisplayTheProgramEndsWithOneLineAndStoresNothing) {
+    const std::string stored = "[Settings]\nMainLeft=1234.5\nMainTop=0777\n";
+    writeSettings(stored);
+    const RefusingSocket refusing;
+    const struct {
+        std::map<std::string, std::string> environment;
+        std::string tried;  // named in the line
+    } cases[] = {
+        {{}, "DISPLAY is not set"},
+        {{{"DISPLAY", ":9997"}, {"WAYLAND_DISPLAY", "gone-0"}}, "no compositor answers"},
+        {{{"WAYLAND_DISPLAY", refusing.path().string()}, {"XDG_SESSION_TYPE", "wayland"}},
+         "refused the connection"},
+        {{{"QT_QPA_PLATFORM", "wayland"}}, "WAYLAND_DISPLAY is not set"},
+    };
+    for (const auto& [environment, tried] : cases) {
+        std::size_t windows = 0;
+        const Ended ended = runToEnd({}, environment, windows);
+        const std::string error = ended.err;
+        SCOPED_TRACE(error);
+        ASSERT_NE(ended.status, -1) << "still running";
+        EXPECT_FALSE(WIFSIGNALED(ended.status)) << describeStatus(ended.status);
+        EXPECT_TRUE(WIFEXITED(ended.status) && WEXITSTATUS(ended.status) == 1)
+            << describeStatus(ended.status);
+        EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1);
+        for (const std::string& named :
+             {std::string(" DISPLAY"), std::string("WAYLAND_DISPLAY"), tried}) {
+            EXPECT_NE(error.find(named), std::string::npos) << named;
+        }
+        EXPECT_EQ(settingsText(), stored);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The command line answers without a window, with or without a display, and a mistake never
+// starts the pulse.
+
+TEST_F(Robustness, TheCommandLineAnswersWithoutAWindow) {
+    const std::string usage = "Usage: FERN-BADGER-PULSEWARD [options]\n";
+    const struct {
+        std::vector<std::string> arguments;
+        bool onTheDisplay;
+        int status;
+        std::string out;       // its start, or all of it when it ends with a newline
+        std::string errStart;  // stderr's first line
+    } cases[] = {
+        {{"--help"}, false, 0, usage, ""},
+        {{"-h"}, true, 0, usage, ""},
+        {{"--version"}, false, 0, "FERN-BADGER-PULSEWARD " PULSEWARD_VERSION "\n", ""},
+        {{"-v"}, true, 0, "FERN-BADGER-PULSEWARD " PULSEWARD_VERSION "\n", ""},
+        {{"--bogus"}, true, 2, "", "FERN-BADGER-PULSEWARD: Unknown option 'bogus'.\n"},
+        {{"--help-all"}, false, 2, "", "FERN-BADGER-PULSEWARD: Unknown option 'help-all'.\n"},
+        {{"now"}, true, 2, "", "FERN-BADGER-PULSEWARD: Unexpected argument: now"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments[0]);
+        std::size_t windows = 0;
+        std::map<std::string, std::string> environment;
+        if (c.onTheDisplay) {
+            environment["DISPLAY"] = x().name();
+        }
+        const Ended ended = runToEnd(c.arguments, environment, windows);
+        ASSERT_NE(ended.status, -1) << "still running";
+        EXPECT_TRUE(WIFEXITED(ended.status) && WEXITSTATUS(ended.status) == c.status)
+            << describeStatus(ended.status) << "\n"
+            << ended.err;
+        EXPECT_EQ(windows, 0u);
+        if (c.out.ends_with('\n')) {
+            EXPECT_EQ(ended.out, c.out);
+        } else {
+            EXPECT_TRUE(ended.out.starts_with(c.out)) << ended.out;
+        }
+        if (c.status == 2) {
+            EXPECT_TRUE(ended.err.starts_with(c.errStart)) << ended.err;
+            EXPECT_NE(ended.err.find(usage), std::string::npos) << "the usage follows";
+        } else {
+            EXPECT_EQ(ended.err, "");
+        }
+        if (c.out == usage) {
+            EXPECT_NE(ended.out.find("--version"), std::string::npos) << ended.out;
+        }
+        EXPECT_FALSE(fs::exists(settingsFile())) << "the program started";
+    }
+}
 
 // ---------------------------------------------------------------------------------------------
 // The X server goes away (a logout, a restarted server, a dropped remote connection): one line

@@ -1,9 +1,11 @@
 // The real program on Wayland compositors, watched from outside: on sway its key presses reach
 // the compositor (the idle timer never fires while the pulse runs) and the focused Wayland
-// window; on a compositor that offers no way to send keys, the pulse stops with a message.
+// window, with its window on XWayland or, where there is none, a Wayland window of its own; on a
+// compositor that offers no way to send keys, the pulse stops with a message.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -50,23 +52,32 @@ class PulseOnWayland : public ::testing::Test {
 
     void TearDown() override { run_.reset(); }
 
-    void startProgram(WaylandSession& session) {
-        run_ = session.startClient(
-            {program_.string()}, log(),
-            {{"XDG_CONFIG_HOME", (folder_ / "config").string()}, {"QT_QPA_PLATFORM", "xcb"}});
+    // On XWayland, or natively where the program picks its platform itself.
+    void startProgram(WaylandSession& session, bool native = false) {
+        run_ = session.startClient({program_.string()}, log(),
+                                   {{"XDG_CONFIG_HOME", (folder_ / "config").string()},
+                                    {"QT_QPA_PLATFORM", native ? "" : "xcb"}});
+    }
+
+    fs::path settingsFile() const { return folder_ / "config" / "FERN-BADGER-PULSEWARD.ini"; }
+
+    void writeSettings(const std::string& text) {
+        std::ofstream(settingsFile()) << text;
+        ASSERT_EQ(chown(settingsFile().c_str(), WaylandSession::user(), gid_t(-1)), 0);
     }
 
     fs::path log() const { return folder_ / "program.log"; }
 
     // The program keeps the session from going idle, naming the route at start, and the focused
     // Wayland window sees each press and the Num Lock lock flip, its keymap unchanged; once the
-    // program has gone, the session goes idle again.
-    void expectAwakeWithEachPressSeen(WaylandSession& session, const std::string& route) {
+    // program has gone (ending as it should on SIGTERM), the session goes idle again.
+    void expectAwakeWithEachPressSeen(WaylandSession& session, const std::string& route,
+                                      bool native = false) {
         IdleWatcher idle(session, folder_ / "swayidle.log");
         const auto firstIdle = idle.waitForIdle(10s);
         ASSERT_TRUE(firstIdle) << "the idle timer does not fire on its own";
 
-        startProgram(session);
+        startProgram(session, native);
         const auto resumed = idle.waitForResumed(5s, *firstIdle);
         ASSERT_TRUE(resumed) << "no key press reached the compositor\n" << fileText(log());
         EXPECT_NE(fileText(log()).find("through " + route), std::string::npos)
@@ -100,7 +111,9 @@ class PulseOnWayland : public ::testing::Test {
             EXPECT_EQ(hash, keymaps.front()) << "the focused window's keymap changed";
         }
 
-        run_->stop();
+        const int status = run_->stop();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << desktop_test::describeStatus(status);
         EXPECT_TRUE(idle.waitForIdle(5s, *resumed)) << idle.output().text();
     }
 
@@ -128,9 +141,7 @@ class PulseOnWayland : public ::testing::Test {
     // whileFocused looks at the session, the window still there.
     void expectKeeperLeavesTheKeyboard(WaylandSession& session,
                                        const std::function<void(KeyClientRun&)>& whileFocused) {
-        const fs::path settings = folder_ / "config" / "FERN-BADGER-PULSEWARD.ini";
-        std::ofstream(settings) << "[Settings]\nAlways_On_Top_TICKBOX=1\n";
-        ASSERT_EQ(chown(settings.c_str(), WaylandSession::user(), gid_t(-1)), 0);
+        writeSettings("[Settings]\nAlways_On_Top_TICKBOX=1\n");
         startProgram(session);
         const OutputLines programLines(log());
         ASSERT_TRUE(programLines.waitFor(
@@ -162,6 +173,25 @@ class PulseOnWayland : public ::testing::Test {
 TEST_F(PulseOnWayland, OnSwayTheSessionStaysAwakeAndTheFocusedWindowSeesEachPress) {
     auto session = WaylandSession::startSway(folder_ / "sway");
     expectAwakeWithEachPressSeen(*session, "zwp_virtual_keyboard_manager_v1");
+}
+
+// Without XWayland the window is sway's own (xdg-shell); the presses take the same route. A
+// Wayland window cannot know its place, so the stored places stay byte for byte, and Always On
+// Top, still stored, does nothing there and says so once.
+TEST_F(PulseOnWayland, OnSwayWithoutXWaylandTheProgramRunsNativelyAndLeavesThePlacesAsStored) {
+    auto session = WaylandSession::startSway(folder_ / "sway", false);
+    const std::string stored =
+        "[Settings]\nMainLeft=1234.5\nMainTop=0777\nAboutLeft=2e3\nAboutTop=-15\n"
+        "Always_On_Top_TICKBOX=1\n";
+    writeSettings(stored);
+    expectAwakeWithEachPressSeen(*session, "zwp_virtual_keyboard_manager_v1", true);
+    EXPECT_EQ(fileText(settingsFile()), stored);
+    const std::string said = fileText(log());
+    EXPECT_EQ(said.find("XTest"), std::string::npos) << said;
+    const auto keeperLine = said.find("Always On Top does nothing");
+    EXPECT_NE(keeperLine, std::string::npos) << said;
+    EXPECT_EQ(said.find("Always On Top", keeperLine + 1), std::string::npos) << "said once\n"
+                                                                             << said;
 }
 
 // KWin counts fake input as the seat's own keys and works out the Num Lock lock itself.

@@ -29,8 +29,8 @@ constexpr auto startLimit = 20s;
 // No bar, no background program, nothing sway would start in a session of its own (its `exec`
 // children leave our process group). XWayland starts when its first client connects.
 constexpr const char* swayConfig =
-    R"(# The Wayland tests' sway: one headless output, XWayland, nothing else.
-xwayland enable
+    R"(# The Wayland tests' sway: one headless output, XWayland (or none), nothing else.
+xwayland %s
 focus_follows_mouse no
 )";
 
@@ -99,15 +99,20 @@ std::string xDisplayOwnedBy(pid_t pid) {
 
 }  // namespace
 
-std::unique_ptr<WaylandSession> WaylandSession::startSway(const fs::path& folder) {
+std::unique_ptr<WaylandSession> WaylandSession::startSway(const fs::path& folder,
+                                                          bool withXWayland) {
     std::unique_ptr<WaylandSession> session(new WaylandSession);
     session->prepareFolders(folder);
     const fs::path config = folder / "sway.config";
-    std::ofstream(config) << swayConfig;
+    std::string text = swayConfig;
+    text.replace(text.find("%s"), 2, withXWayland ? "enable" : "disable");
+    std::ofstream(config) << text;
     session->startCompositor({"sway", "--config", config.string()}, "sway.log");
     session->waitForSocket({});
     session->waitForSway();
-    session->findXDisplay();
+    if (withXWayland) {
+        session->findXDisplay();
+    }
     return session;
 }
 

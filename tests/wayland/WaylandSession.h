@@ -24,9 +24,11 @@ class WaylandSession {
     // root, otherwise the tests' own user.
     static uid_t user();
 
-    // sway with XWayland. Its config, log, home and runtime folder go into the folder, which is
-    // handed to the user; the folder's parents must let that user through.
-    static std::unique_ptr<WaylandSession> startSway(const std::filesystem::path& folder);
+    // sway with XWayland (or, when told, without: its clients get no DISPLAY). Its config, log,
+    // home and runtime folder go into the folder, which is handed to the user; the folder's
+    // parents must let that user through.
+    static std::unique_ptr<WaylandSession> startSway(const std::filesystem::path& folder,
+                                                     bool withXWayland = true);
     // Weston's headless back-end with its desktop shell, optionally with XWayland.
     static std::unique_ptr<WaylandSession> startWeston(const std::filesystem::path& folder,
                                                        bool withXWayland = false);

@@ -17,6 +17,7 @@
 #include "LabelWidget.h"
 #include "LineWidget.h"
 #include "PictureWidget.h"
+#include "Platform.h"
 #include "QtValues.h"
 #include "TickWait.h"
 
@@ -180,6 +181,10 @@ void WindowPeerImpl::framePosition(int& x, int& y) const {
     const QPoint position = widget_->pos();
     x = position.x();
     y = position.y();
+}
+
+bool WindowPeerImpl::knowsPlace() const {
+    return !onNativeWayland();
 }
 
 void WindowPeerImpl::resizeClient(int width, int height) {

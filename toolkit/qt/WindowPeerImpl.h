@@ -25,6 +25,7 @@ class WindowPeerImpl : public WindowPeer {
     void setBackColor(Colour colour) override;
     void moveFrame(int x, int y) override;
     void framePosition(int& x, int& y) const override;
+    bool knowsPlace() const override;
     void resizeClient(int width, int height) override;
     void clientSize(int& width, int& height) const override;
     int windowState() const override;

@@ -2,9 +2,10 @@
 //
 // Implemented: the event loop and nested modal loops, timers armed for an absolute deadline
 // (QtTimerPeer: never early; on Linux late only by the wake-up, elsewhere by a millisecond or
-// two), logical dpi for twips, the user's decimal separator, message boxes. On a Wayland session
-// Qt is asked for its X11 platform (XWayland) unless the user chose a platform, since stacking
-// goes through X11; the key pulse's own Wayland connection is watched like our X connection. On
+// two), logical dpi for twips, the user's decimal separator, message boxes. Qt's X11 platform
+// is used wherever an X display answers, XWayland included, since stacking and places go through
+// X11, and its Wayland platform where only a compositor answers (Platform.h); the key pulse's own
+// Wayland connection is watched like our X connection. On
 // X11, Num Lock's key events are kept from the widgets (KeyEventFilter), modifier changes do not
 // wake them, and our own X connection is flushed before the event loop waits. With GLib's event
 // loop, ticks that come alone are handled without a round of Qt's loop (TickWait).
@@ -35,6 +36,7 @@
 #include "../x11/Connection.h"
 #include "../x11/KeyEvents.h"
 #include "KeyEventFilter.h"
+#include "Platform.h"
 #include "QtTimerPeer.h"
 #include "TickWait.h"
 #include "Widgets.h"
@@ -52,11 +54,21 @@ void readOwnConnection(void (*read)()) {
     }
 }
 
-// Qt's X11 platform says this just before it ends the process with exit().
+// Qt's X11 and Wayland platforms say this just before they end the process with exit(), and
+// a platform that cannot start says so just before Qt aborts with a core dump.
 QtMessageHandler previousMessageHandler = nullptr;
 void takeConnectionLoss(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     if (type == QtWarningMsg && text.startsWith(QLatin1String("The X11 connection broke"))) {
         Application::windowSystemLost("the connection to the X display was lost");
+    }
+    if (type == QtWarningMsg && text.startsWith(QLatin1String("The Wayland connection"))) {
+        Application::windowSystemLost("the connection to the Wayland compositor was lost");
+    }
+    if (type == QtFatalMsg && text.contains(QLatin1String("platform plugin"))) {
+        Application::windowSystemLost("Qt's platform \"" +
+                                      qEnvironmentVariable("QT_QPA_PLATFORM").toStdString() +
+                                      "\" could not be started (for Wayland, Debian's package "
+                                      "qt6-wayland is needed)");
     }
     if (previousMessageHandler) {
         previousMessageHandler(type, context, text);
@@ -66,18 +78,8 @@ void takeConnectionLoss(QtMsgType type, const QMessageLogContext& context, const
 class QtWindowSystem : public WindowSystem {
   public:
     QtWindowSystem(int& argc, char** argv) {
-        if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") != nullptr) {
-            setenv("QT_QPA_PLATFORM", "xcb", 1);
-        }
         previousMessageHandler = qInstallMessageHandler(takeConnectionLoss);
-        if (qEnvironmentVariable("QT_QPA_PLATFORM") == QLatin1String("xcb")) {
-            // Qt would abort with a core dump on a display it cannot reach.
-            try {
-                x11::Connection::display();
-            } catch (const RuntimeError& error) {
-                Application::windowSystemLost(error.what());
-            }
-        }
+        qt::choosePlatform();
         app_ = std::make_unique<QApplication>(argc, argv);
         QApplication::setQuitOnLastWindowClosed(false);
         // The forms are laid out for "MS Sans Serif", 8 point by default; a face with the same

@@ -12,6 +12,7 @@
 #include "../RuntimeError.h"
 #include "../ShellObject.h"
 #include "../Warning.h"
+#include "ParentWindow.h"
 
 namespace toolkit::wayland {
 
@@ -207,7 +208,9 @@ void PortalKeyboard::answered(uint response, const QVariantMap& results) {
         case State::SelectingDevices:
             state_ = State::Starting;
             request(QStringLiteral("Start"),
-                    {QVariant::fromValue(QDBusObjectPath(sessionPath_)), QString()}, {});
+                    {QVariant::fromValue(QDBusObjectPath(sessionPath_)),
+                     QString::fromStdString(portalParentWindow())},
+                    {});
             return;
         case State::Starting: {
             answerLimit_.stop();
