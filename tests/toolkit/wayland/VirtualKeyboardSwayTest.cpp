@@ -1,11 +1,14 @@
 // The virtual keyboard route against a real sway, headless, run as an unprivileged user (sway
 // refuses root): its presses count as input for the compositor's idle timer, a second keyboard
 // takes the seat's keymap without being disconnected, and a compositor that goes away stops
-// the pulse with a message instead of a crash or a hang. Skipped without root or sway.
+// the pulse with a message instead of a crash or a hang; and a Wayland window of Qt's is named
+// to the desktop portal by the handle sway exports for it. Skipped without root or sway.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <QGuiApplication>
+#include <QWindow>
 
 #include <chrono>
 #include <cstdlib>
@@ -21,6 +24,7 @@
 #include "tests/desktop/ChildProcess.h"
 #include "toolkit/RuntimeError.h"
 #include "toolkit/wayland/Connection.h"
+#include "toolkit/wayland/ParentWindow.h"
 #include "toolkit/wayland/VirtualKeyboard.h"
 #include "toolkit/wayland/WaylandDesktop.h"
 
@@ -179,6 +183,31 @@ TEST_F(OnSway, ACompositorThatGoesAwayStopsThePulseWithAMessageAndNoRouteIsLeft)
         EXPECT_THAT(error.what(), HasSubstr("zwp_virtual_keyboard_manager_v1: No Wayland "
                                             "compositor answers"));
     }
+}
+
+// The portal shows its dialog over the window the handle names; without a window shown there
+// is nothing to name.
+TEST_F(OnSway, AShownWindowIsNamedToThePortalByTheHandleSwayExports) {
+    setenv("QT_QPA_PLATFORM", "wayland", 1);
+    int argc = 1;
+    char name[] = "VirtualKeyboardSwayTest";
+    char* argv[] = {name, nullptr};
+    QGuiApplication application(argc, argv);
+    EXPECT_EQ(toolkit::wayland::portalParentWindow(), "");
+    QWindow window;
+    window.resize(116, 28);
+    window.show();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            QGuiApplication::processEvents();
+            return window.isExposed();
+        },
+        10s));
+    const std::string parent = toolkit::wayland::portalParentWindow();
+    EXPECT_THAT(parent, ::testing::MatchesRegex("wayland:.+"));
+    // Each request exports anew; the handle named last stays the compositor's.
+    EXPECT_THAT(toolkit::wayland::portalParentWindow(), ::testing::MatchesRegex("wayland:.+"));
+    unsetenv("QT_QPA_PLATFORM");
 }
 
 }  // namespace
