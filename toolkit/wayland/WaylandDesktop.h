@@ -8,9 +8,9 @@
 
 namespace toolkit::wayland {
 
-// The desktop on a Wayland session. The program's windows live on XWayland, so the foreground
-// window and the stacking go to the X11 desktop; key presses go to the compositor through the
-// first route that works. Presses through XWayland would reach X11 programs only, and the
+// The desktop on a Wayland session. The foreground window and the stacking go to the desktop of
+// the program's windows (X11 on XWayland, or NativeWindows where they are Wayland windows); key
+// presses go to the compositor through the first route that works. Presses through XWayland would reach X11 programs only, and the
 // compositor would not count them as input, so XTest is never one of the routes.
 //
 // The routes are tried at the first press, and again at the first press after a failure (the
