@@ -10,8 +10,9 @@ namespace toolkit::wayland {
 
 // The desktop on a Wayland session. The foreground window and the stacking go to the desktop of
 // the program's windows (X11 on XWayland, or NativeWindows where they are Wayland windows); key
-// presses go to the compositor through the first route that works. Presses through XWayland would reach X11 programs only, and the
-// compositor would not count them as input, so XTest is never one of the routes.
+// presses go to the compositor through the first route that works. Presses through XWayland would
+// reach X11 programs only, and the compositor would not count them as input, so XTest is never one
+// of the routes.
 //
 // The routes are tried at the first press, and again at the first press after a failure (the
 // pulse stops on a failure, so that is at the next Start). The route in use is named on stderr.
