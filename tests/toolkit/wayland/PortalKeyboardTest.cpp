@@ -276,10 +276,28 @@ int main(int argc, char** argv) {
     }
     testFolder = pattern;
     const fs::path socket = testFolder / "bus";
-    ChildProcess bus({{"dbus-daemon", "--session", "--nofork", "--nopidfile",
-                       "--address=unix:path=" + socket.string()},
-                      desktop_test::environmentWith({}),
-                      testFolder / "dbus-daemon.log"});
+    // A session bus of the standard kind would start the machine's own portal when a case asks
+    // for one before ours is there. This one starts nothing.
+    const fs::path config = testFolder / "bus.conf";
+    std::ofstream(config) << R"(<!DOCTYPE busconfig PUBLIC
+ "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:path=)" << socket.string()
+                          << R"(</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+)";
+    ChildProcess bus(
+        {{"dbus-daemon", "--config-file=" + config.string(), "--nofork", "--nopidfile"},
+         desktop_test::environmentWith({}),
+         testFolder / "dbus-daemon.log"});
     if (!desktop_test::waitUntil([&] { return fs::exists(socket) || !bus.running(); }, 10s) ||
         !bus.running()) {
         std::fprintf(stderr, "no private session bus (dbus-daemon)\n");
