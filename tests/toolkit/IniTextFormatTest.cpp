@@ -86,6 +86,8 @@ struct FileCase {
     std::string name;
     std::string file;
     std::vector<std::pair<std::string, std::optional<std::string>>> reads;
+    // Whether every line is settings, or the store warns of the file.
+    bool readable = true;
     // Whether IniFormat read each key the same.
     bool asIniFormat = true;
 };
@@ -103,8 +105,13 @@ TEST_P(IniTextFile, EachKeyReadsAsExpected) {
     const FileCase& file = GetParam();
     const std::string name = writeFile(file.file);
     const std::string copy = copyOf(name);
+    testing::internal::CaptureStderr();
     for (const auto& [key, expected] : file.reads) {
         EXPECT_EQ(storeRead(name, section, key), expected) << key;
+    }
+    const std::string warnings = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(warnings.empty(), file.readable) << warnings;
+    for (const auto& [key, expected] : file.reads) {
         if (file.asIniFormat) {
             EXPECT_EQ(iniFormatRead(copy, std::string(section) + "/" + key), expected)
                 << key << ", through IniFormat";
@@ -149,6 +156,7 @@ INSTANTIATE_TEST_SUITE_P(
              {"MainWidth", "@Variant(\0\0\0\n\0\xC3\xBF\xC3\xBF\xC3\xBF\xC3\xBE)"s},
              {"MainHeight", "@DateTime(x)"},
              {"AboutWidth", "@Variant(1),2"}},
+            true,
             false},
         FileCase{"Escapes",
                  "[Settings]\nMainLeft=\\x31\\x35\\60\\060\nMainTop=a\\tb\\\\c\\\"d\\?\\'e\n"
@@ -174,6 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {"AboutHeight", "x;y=z"},
                   {"MainWidth", "two\nlines"},
                   {"MainHeight", "1,2,3"}}},
+        // A byte order mark is no line that is not settings.
         FileCase{
             "CommentsAndLineBreaks",
             "\xEF\xBB\xBF; written by hand\r\n[Settings]\r\nMainLeft=5 ; five\r\n"
@@ -203,14 +212,16 @@ INSTANTIATE_TEST_SUITE_P(
                    "0001F600"}}},
         FileCase{"LinesThatAreNotSettings",
                  "[Settings]\nMainLeft=3\njunk line\n[Broken\nMainTop=4\n",
-                 {{"MainLeft", "3"}, {"MainTop", std::nullopt}}},
+                 {{"MainLeft", "3"}, {"MainTop", std::nullopt}},
+                 false},
         FileCase{"LongLines",
                  "[Settings]\nMainLeft=" + longNumber + "\nMainTop=\"" + manyCommas + "\"\n" +
                      longJunk + "\nAboutLeft=5\nAboutTop=" + manyCommas + "\n",
                  {{"MainLeft", longNumber},
                   {"MainTop", manyCommas},
                   {"AboutLeft", "5"},
-                  {"AboutTop", manyCommas}}}),
+                  {"AboutTop", manyCommas}},
+                 false}),
     [](const testing::TestParamInfo<FileCase>& info) { return info.param.name; });
 
 // A stored type in a numeric key is text that is no number: the default, with a warning.
