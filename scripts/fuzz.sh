@@ -37,6 +37,7 @@ for target in "${targets[@]}"; do
     echo "$target: $(stat number_of_executed_units) executions ($(stat average_exec_per_sec)/s)," \
         "$(grep -oE 'cov: [0-9]+' <<<"$done_line"), $(grep -oE 'ft: [0-9]+' <<<"$done_line")," \
         "corpus $(grep -oE 'corp: [0-9]+' <<<"$done_line" | awk '{print $2}') inputs"
+    sed -n "s/^largest allocation/$target: largest allocation/p" "$run/log"
 done
 
 if ((${#failed[@]} > 0)); then

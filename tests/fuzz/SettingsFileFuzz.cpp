@@ -1,13 +1,17 @@
 // A settings file of arbitrary bytes: every key read through the program's typed reads gives,
 // without a crash or a sanitizer report, either the stored text's value or the key's default,
 // and a value the window or control can take. Then one key is written as the program writes
-// it, and reads back from the file as written.
+// it, and reads back from the file as written. No single allocation on the way is larger than
+// the file's size allows: nothing written in the file, such as a length, makes the store ask
+// for more memory. At the end the largest allocation seen is printed on stdout.
 
 #include <fcntl.h>
+#include <sanitizer/allocator_interface.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -38,6 +42,31 @@ constexpr Setting allKeys[] = {
     Setting::AboutWidth,        Setting::AboutHeight, Setting::Always_On_Top_TICKBOX,
     Setting::AUTOSTART_TICKBOX,
 };
+
+// The largest single allocation while one input is handled, and the largest of all inputs.
+std::atomic<bool> handlingInput{false};
+std::atomic<std::size_t> largestInInput{0};
+std::size_t largestAllocation = 0;
+std::size_t largestAllocationFileSize = 0;
+
+void onMalloc(const volatile void*, std::size_t size) {
+    if (!handlingInput.load(std::memory_order_relaxed)) {
+        return;
+    }
+    std::size_t largest = largestInInput.load(std::memory_order_relaxed);
+    while (size > largest &&
+           !largestInInput.compare_exchange_weak(largest, size, std::memory_order_relaxed)) {
+    }
+}
+
+void onFree(const volatile void*) {
+}
+
+// What a file of the size may take: a few copies of its text, and a list entry for each of its
+// bytes, but nothing that grows with what the bytes say.
+std::size_t allocationAllowed(std::size_t fileSize) {
+    return (std::size_t{1} << 20) + 64 * fileSize;
+}
 
 std::string configDir;
 std::string settingsPath;
@@ -147,16 +176,9 @@ std::pair<Setting, std::string> writeFor(const std::uint8_t* data, std::size_t s
 
 }  // namespace
 
-// Qt trusts the lengths inside a stored "@Variant(...)" value and may ask for gigabytes it
-// never touches, which the address sanitizer would count in its shadow memory; here, as on a
-// machine without that memory, such an allocation fails (malloc returns null) and Qt copes.
-extern "C" const char* __asan_default_options() {
-    return "allocator_may_return_null=1:max_allocation_size_mb=1024";
-}
-
 extern "C" int LLVMFuzzerInitialize(int*, char*** argv) {
-    // The program reads its settings with its application running, as Qt needs for some
-    // values a file may hold (a stored cursor or picture); here on Qt's offscreen platform.
+    // The program reads its settings with its application running, which knows the screens
+    // that sizes are checked against; here on Qt's offscreen platform.
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     static int applicationArgc = 1;
     static toolkit::Application application(applicationArgc, *argv,
@@ -174,10 +196,17 @@ extern "C" int LLVMFuzzerInitialize(int*, char*** argv) {
     std::atexit([] { std::filesystem::remove_all(configDir); });
     // A failed write shows a message box; here it is recorded instead.
     toolkit::setMessageSink([](std::string_view prompt, int) { lastMessage = prompt; });
+    __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
+    std::atexit([] {
+        std::printf("largest allocation: %zu bytes, for a file of %zu bytes\n", largestAllocation,
+                    largestAllocationFileSize);
+    });
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    largestInInput = 0;
+    handlingInput = true;
     std::filesystem::remove_all(configDir);
     std::filesystem::create_directory(configDir);
     std::ofstream(settingsPath, std::ios::binary | std::ios::trunc)
@@ -195,5 +224,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     PulsewardSettings::write(key, text);
     markChanged();
     require(PulsewardSettings::read(key) == text, "a written key reads back as written", key);
+    handlingInput = false;
+    const std::size_t largest = largestInInput;
+    if (largest > largestAllocation) {
+        largestAllocation = largest;
+        largestAllocationFileSize = size;
+    }
+    fuzz::require(largest <= allocationAllowed(size), "no allocation beyond the file's size",
+                  std::to_string(largest) + " bytes at once for a file of " + std::to_string(size) +
+                      " bytes");
     return 0;
 }

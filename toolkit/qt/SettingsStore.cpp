@@ -1,5 +1,7 @@
 // The per-user settings store on Qt: one INI file per application name in the user's
-// configuration directory ($XDG_CONFIG_HOME, else ~/.config), a group per section.
+// configuration directory ($XDG_CONFIG_HOME, else ~/.config), a group per section, every value
+// text (IniTextReader: a value that looks like one of IniFormat's stored types is read as the text it
+// is, so no bytes in the file ever become a Qt object).
 //
 // Implemented: reads that see other processes' writes, writes that are on disk before they
 // return, atomic replacement and locking against other running copies (QSettings' own); a file
@@ -8,8 +10,6 @@
 // whatever could be read from it; a failed write says what stood in its way; a lock left empty
 // by a process killed while taking it does not hold up the next write.
 // Not implemented: change notification.
-
-#include <sys/stat.h>
 
 #include <QDateTime>
 #include <QDir>
@@ -25,6 +25,8 @@
 #include "../RuntimeError.h"
 #include "../SettingsStore.h"
 #include "../Warning.h"
+#include "FileStamp.h"
+#include "IniTextFormat.h"
 
 namespace toolkit {
 
@@ -34,48 +36,10 @@ QString toQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// The file as it is on disk: a new file, or the same one changed, has another stamp.
-struct FileStamp {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
-    bool operator==(const FileStamp& other) const {
-        return device == other.device && inode == other.inode && size == other.size &&
-               modified.tv_sec == other.modified.tv_sec &&
-               modified.tv_nsec == other.modified.tv_nsec;
-    }
-};
-
-std::optional<FileStamp> regularFile(const QString& path) {
-    struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return std::nullopt;
-    }
-    return FileStamp{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
-}
-
-// QSettings says it could not make sense of a file only to the object that first parsed it:
-// every later one in the process shares what was parsed, until the file changes. So the
-// process remembers which files, as they were then, could not be read.
-std::map<QString, FileStamp>& knownUnreadable() {
-    static std::map<QString, FileStamp> files;
-    return files;
-}
-
+// Reads the file if it changed since QSettings last read it in this process.
 bool unreadable(QSettings& settings) {
     settings.allKeys();
-    const QString path = settings.fileName();
-    const auto stamp = regularFile(path);
-    if (!stamp) {
-        return false;
-    }
-    if (settings.status() != QSettings::NoError) {
-        knownUnreadable()[path] = *stamp;
-        return true;
-    }
-    const auto known = knownUnreadable().find(path);
-    return known != knownUnreadable().end() && known->second == *stamp;
+    return qt::IniTextFormat::foundUnreadable(settings.fileName());
 }
 
 // A name beside the file that says what it holds, used by nothing yet.
@@ -123,7 +87,7 @@ class IniSettingsStore : public SettingsStore {
   public:
     std::optional<std::string> read(std::string_view appName, std::string_view section,
                                     std::string_view key) override {
-        QSettings settings(pathFor(appName), QSettings::IniFormat);
+        QSettings settings(pathFor(appName), qt::IniTextFormat::format());
         const QVariant value = settings.value(toQString(section) + '/' + toQString(key));
         if (unreadable(settings)) {
             warnOnce(settings.fileName());
@@ -148,12 +112,12 @@ class IniSettingsStore : public SettingsStore {
         clearAbandonedLock(path);
         QList<std::pair<QString, QVariant>> carried;
         {
-            QSettings current(path, QSettings::IniFormat);
+            QSettings current(path, qt::IniTextFormat::format());
             if (unreadable(current)) {
                 carried = keepAside(current);
             }
         }
-        QSettings settings(path, QSettings::IniFormat);
+        QSettings settings(path, qt::IniTextFormat::format());
         for (const auto& [name, stored] : carried) {
             settings.setValue(name, stored);
         }
@@ -175,8 +139,8 @@ class IniSettingsStore : public SettingsStore {
 
     // Once for each unreadable file, not at each of the keys read from it.
     static void warnOnce(const QString& path) {
-        static std::map<QString, FileStamp> warned;
-        const auto stamp = regularFile(path);
+        static std::map<QString, qt::FileStamp> warned;
+        const auto stamp = qt::FileStamp::ofPath(path);
         const auto earlier = warned.find(path);
         if (!stamp || (earlier != warned.end() && earlier->second == *stamp)) {
             return;
@@ -200,7 +164,7 @@ class IniSettingsStore : public SettingsStore {
         if (!QFile::rename(path, backup)) {
             fail("cannot keep the unreadable settings file " + path + " as " + backup);
         }
-        knownUnreadable().erase(path);
+        qt::IniTextFormat::forget(path);
         Warn("The unreadable settings file is kept as " + backup.toStdString() +
              "; a fresh one takes its place.");
         return readable;
