@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "tests/desktop/WaitUntil.h"
+#include "tests/wayland/GnomeShell.h"
 #include "tests/wayland/KeyClientRun.h"
 #include "tests/wayland/OutputLines.h"
 #include "tests/wayland/TestFolder.h"
@@ -60,17 +61,8 @@ class PulseThroughPortal : public ::testing::Test {
 
     void useMutter() { session_ = WaylandSession::startMutter(folder_ / "mutter"); }
 
-    // mutter's idle time in ms, as GNOME's screen saver reads it.
     std::optional<std::uint64_t> mutterIdleTime() const {
-        const auto result =
-            session_->run({"gdbus", "call", "--session", "--dest", "org.gnome.Mutter.IdleMonitor",
-                           "--object-path", "/org/gnome/Mutter/IdleMonitor/Core", "--method",
-                           "org.gnome.Mutter.IdleMonitor.GetIdletime"});
-        const auto at = result.output.find("uint64 ");
-        if (result.status != 0 || at == std::string::npos) {
-            return std::nullopt;
-        }
-        return std::stoull(result.output.substr(at + 7));
+        return wayland_test::mutterIdleTime(*session_);
     }
 
     void TearDown() override {

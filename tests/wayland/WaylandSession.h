@@ -41,6 +41,11 @@ class WaylandSession {
     // mutter headless with XWayland (the portal's tests), on a session bus of its own at
     // runtimeFolder()/bus, which its clients are given too.
     static std::unique_ptr<WaylandSession> startMutter(const std::filesystem::path& folder);
+    // gnome-shell headless with XWayland, in unsafe mode (org.gnome.Shell.Eval answers), on a
+    // session bus of its own that starts the services installed on the machine (the desktop
+    // portal and GNOME's backend for it among them), and an empty system bus of its own, without
+    // which the shell does not start. Returned once the shell has started and left its overview.
+    static std::unique_ptr<WaylandSession> startGnomeShell(const std::filesystem::path& folder);
     ~WaylandSession();
     WaylandSession(const WaylandSession&) = delete;
     WaylandSession& operator=(const WaylandSession&) = delete;
@@ -58,6 +63,10 @@ class WaylandSession {
     void startBus();
     // The session's own D-Bus address, empty without one.
     const std::string& busAddress() const { return busAddress_; }
+    // Hands the session's displays and the desktop's name (XDG_CURRENT_DESKTOP) to the services
+    // the session bus starts from then on, as a session manager does: the desktop portal picks
+    // its backend by that name.
+    void setActivationEnvironment(const std::string& desktop);
     bool running() { return compositor_ && compositor_->running(); }
     // Also the process group of everything the compositor starts itself (XWayland).
     pid_t compositorPid() const { return compositor_->pid(); }
@@ -90,6 +99,8 @@ class WaylandSession {
     void waitForSocket(const std::string& fixedName);
     void waitForSway();
     void findXDisplay();
+    void findXAuthority();
+    void startSystemBus();
 
     std::filesystem::path folder_;
     std::filesystem::path runtime_;
@@ -100,6 +111,8 @@ class WaylandSession {
     std::string xAuthority_;
     std::string busAddress_;
     std::unique_ptr<ChildProcess> bus_;
+    std::string systemBusAddress_;
+    std::unique_ptr<ChildProcess> systemBus_;
     std::unique_ptr<ChildProcess> compositor_;
 };
 
