@@ -39,6 +39,43 @@ std::string fileText(const fs::path& path) {
     return text.str();
 }
 
+// The desktop portal's sessions, by their object paths (.../session/<sender>/<token>).
+std::vector<std::string> portalSessions(const WaylandSession& session) {
+    const auto children = [&](const std::string& path) {
+        const std::string xml = session
+                                    .run({"dbus-send", "--session", "--print-reply",
+                                          "--dest=org.freedesktop.portal.Desktop", path,
+                                          "org.freedesktop.DBus.Introspectable.Introspect"})
+                                    .output;
+        std::vector<std::string> paths;
+        for (auto at = xml.find("<node name=\""); at != std::string::npos;
+             at = xml.find("<node name=\"", at + 1)) {
+            const auto start = at + 12;
+            paths.push_back(path + "/" + xml.substr(start, xml.find('"', start) - start));
+        }
+        return paths;
+    };
+    std::vector<std::string> sessions;
+    for (const auto& sender : children("/org/freedesktop/portal/desktop/session")) {
+        for (const auto& path : children(sender)) {
+            sessions.push_back(path);
+        }
+    }
+    return sessions;
+}
+
+// The program's message boxes on screen: windows of that name with a class (Qt's hidden group
+// leader has none).
+std::size_t messageBoxes(const WaylandSession& session) {
+    const std::string tree = session.run({"xwininfo", "-root", "-tree"}).output;
+    std::size_t count = 0;
+    for (auto at = tree.find("\"FERN-BADGER-PULSEWARD\": (\""); at != std::string::npos;
+         at = tree.find("\"FERN-BADGER-PULSEWARD\": (\"", at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
 class PulseOnWayland : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -106,14 +143,9 @@ class PulseOnWayland : public ::testing::Test {
 
     // The program shows its message box and keeps running, and never presses through XWayland.
     void expectStoppedWithAMessage(WaylandSession& session) {
-        const auto boxShown = [&] {
-            const auto tree = session.run({"xwininfo", "-root", "-tree"});
-            // A window of that name with a class: the message box (Qt's hidden group leader has
-            // none).
-            return tree.output.find("\"FERN-BADGER-PULSEWARD\": (\"") != std::string::npos;
-        };
-        EXPECT_TRUE(desktop_test::waitUntil(boxShown, 10s)) << "no message box\n"
-                                                            << fileText(log());
+        EXPECT_TRUE(desktop_test::waitUntil([&] { return messageBoxes(session) > 0; }, 10s))
+            << "no message box\n"
+            << fileText(log());
         EXPECT_TRUE(run_->running()) << fileText(log());
         EXPECT_EQ(fileText(log()).find("XTest"), std::string::npos)
             << "XTest through XWayland counted as a pulse\n"
@@ -187,6 +219,47 @@ TEST_F(PulseOnWayland, OnKWinWithoutItsDesktopFileThePulseStopsWithAMessage) {
     auto session = WaylandSession::startKWin(folder_ / "kwin");
     startProgram(*session);
     expectStoppedWithAMessage(*session);
+}
+
+// Run from a build tree, the program may not use KWin's fake input; KDE's own portal, started by
+// the session's bus, lets it send its presses through the desktop without asking anyone.
+TEST_F(PulseOnWayland, OnKWinWithoutItsDesktopFileKDEsPortalLetsThePressesThrough) {
+    auto session = WaylandSession::startKWin(folder_ / "kwin");
+    session->setActivationEnvironment("KDE");
+    expectAwakeWithEachPressSeen(*session, "org.freedesktop.portal.RemoteDesktop");
+}
+
+// The desktop ends the session from its side, as Plasma's tray item does: the pulse stops, with
+// one message.
+TEST_F(PulseOnWayland, OnKWinKDEsPortalEndingTheSessionStopsThePulseOnce) {
+    auto session = WaylandSession::startKWin(folder_ / "kwin");
+    session->setActivationEnvironment("KDE");
+    startProgram(*session);
+    const OutputLines programLines(log());
+    ASSERT_TRUE(programLines.waitFor(
+        [](const std::string& line) { return line.find("go to the compositor") != line.npos; },
+        10s))
+        << programLines.text();
+    // The window being worked in, opened after the program's, gets the focus.
+    KeyClientRun client(*session, folder_ / "key-client.log");
+    ASSERT_TRUE(desktop_test::waitUntil([&] { return client.keyCount(numLockKey, true) > 0; }, 10s))
+        << client.output().text();
+    const auto sessions = portalSessions(*session);
+    ASSERT_EQ(sessions.size(), 1u);
+    ASSERT_EQ(session
+                  ->run({"dbus-send", "--session", "--print-reply",
+                         "--dest=org.freedesktop.impl.portal.desktop.kde", sessions.front(),
+                         "org.freedesktop.impl.portal.Session.Close"})
+                  .status,
+              0);
+    EXPECT_TRUE(desktop_test::waitUntil([&] { return messageBoxes(*session) > 0; }, 10s))
+        << "no message box\n"
+        << fileText(log());
+    const auto presses = client.keyCount(numLockKey, true);
+    std::this_thread::sleep_for(2s);
+    EXPECT_EQ(client.keyCount(numLockKey, true), presses) << "presses went on";
+    EXPECT_EQ(messageBoxes(*session), 1u);
+    EXPECT_TRUE(run_->running()) << fileText(log());
 }
 
 // The topmost keeper on sway: wlroots' window manager for XWayland leaves _NET_ACTIVE_WINDOW
