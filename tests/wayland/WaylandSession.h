@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/desktop/ChildProcess.h"
+#include "tests/desktop/PrivateBus.h"
 
 namespace wayland_test {
 
@@ -54,8 +55,8 @@ class WaylandSession {
     const std::filesystem::path& home() const { return home_; }
     const std::filesystem::path& logFolder() const { return folder_; }
     // A session bus of the session's own at runtimeFolder()/bus, run as its user; the clients
-    // started from then on are given it.
-    void startBus();
+    // started from then on are given it. It starts only the services named (by default none).
+    void startBus(const desktop_test::BusServices& services = {});
     // The session's own D-Bus address, empty without one.
     const std::string& busAddress() const { return busAddress_; }
     bool running() { return compositor_ && compositor_->running(); }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "tests/desktop/ChildProcess.h"
+#include "tests/desktop/PrivateBus.h"
 #include "tests/desktop/WaitUntil.h"
 #include "tests/wayland/OutputLines.h"
 #include "toolkit/RuntimeError.h"
@@ -265,7 +266,8 @@ TEST_F(PortalKeyboardTest, WithoutAPortalOrItsKeyboardTheRouteIsNotOffered) {
 
 }  // namespace
 
-// One private session bus for every case, as the route keeps the session bus for the run.
+// One private session bus for every case, as the route keeps the session bus for the run. It
+// starts no service installed on the machine: a real portal would take the fake one's name.
 int main(int argc, char** argv) {
     desktop_test::installChildCleanup();
     ::testing::InitGoogleTest(&argc, argv);
@@ -276,10 +278,9 @@ int main(int argc, char** argv) {
     }
     testFolder = pattern;
     const fs::path socket = testFolder / "bus";
-    ChildProcess bus({{"dbus-daemon", "--session", "--nofork", "--nopidfile",
-                       "--address=unix:path=" + socket.string()},
-                      desktop_test::environmentWith({}),
-                      testFolder / "dbus-daemon.log"});
+    ChildProcess bus(
+        {desktop_test::privateBusCommand(testFolder / "bus.conf", "unix:path=" + socket.string()),
+         desktop_test::environmentWith({}), testFolder / "dbus-daemon.log"});
     if (!desktop_test::waitUntil([&] { return fs::exists(socket) || !bus.running(); }, 10s) ||
         !bus.running()) {
         std::fprintf(stderr, "no private session bus (dbus-daemon)\n");
