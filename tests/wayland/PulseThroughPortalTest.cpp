@@ -166,6 +166,11 @@ TEST_F(PulseThroughPortal, TheUserRefusingStopsThePulseWithAMessage) {
     // once the refusal has been given.
     ASSERT_TRUE(portalSays("Start refused")) << portalLog_->text() << fileText(log());
     EXPECT_TRUE(messageBoxShown()) << "no message box\n" << fileText(log());
+    EXPECT_NE(fileText(log()).find("FERN-BADGER-PULSEWARD: The Num Lock key press could not be "
+                                   "sent, so the pulse has stopped. The user did not allow"),
+              std::string::npos)
+        << "the box's reason is on stderr too\n"
+        << fileText(log());
     EXPECT_TRUE(run_->running()) << fileText(log());
     EXPECT_EQ(portalSaid("keysym"), 0u) << portalLog_->text();
 }
