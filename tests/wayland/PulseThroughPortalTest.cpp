@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -148,6 +149,14 @@ TEST_F(PulseThroughPortal, EachPhaseGoesThroughThePortalAndTheTokenComesBackAtTh
         << fileText(log());
     const std::string token = "token-" + std::to_string(portal_->pid());
     EXPECT_EQ(fileText(tokenFile()), token + "\n");
+    // The desktop's dialog belongs to the program's window on XWayland.
+    const auto window = session_->run({"xdotool", "search", "--name", "^ +PULSEWARD$"});
+    ASSERT_EQ(window.status, 0) << window.output;
+    std::ostringstream parent;
+    parent << "x11:" << std::hex << std::stoull(window.output);
+    EXPECT_EQ(portalSaid("Start granted restore_token=" + token + " parent_window=" + parent.str()),
+              1u)
+        << portalLog_->text();
 
     // The next run hands the token back.
     run_->stop();

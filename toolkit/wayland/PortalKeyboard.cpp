@@ -75,8 +75,10 @@ bool sessionBusNamed() {
 
 }  // namespace
 
-PortalKeyboard::PortalKeyboard(std::filesystem::path tokenFile)
-    : bus_(QString()), tokenFile_(tokenFile.empty() ? restoreTokenFile() : std::move(tokenFile)) {
+PortalKeyboard::PortalKeyboard(std::filesystem::path tokenFile, ParentWindow parentWindow)
+    : bus_(QString()),
+      tokenFile_(tokenFile.empty() ? restoreTokenFile() : std::move(tokenFile)),
+      parentWindow_(std::move(parentWindow)) {
     answerLimit_.setSingleShot(true);
     answerLimit_.setInterval(answerLimitMs);
     connect(&answerLimit_, &QTimer::timeout, this, [this] {
@@ -207,7 +209,9 @@ void PortalKeyboard::answered(uint response, const QVariantMap& results) {
         case State::SelectingDevices:
             state_ = State::Starting;
             request(QStringLiteral("Start"),
-                    {QVariant::fromValue(QDBusObjectPath(sessionPath_)), QString()}, {});
+                    {QVariant::fromValue(QDBusObjectPath(sessionPath_)),
+                     QString::fromStdString(parentWindow_ ? parentWindow_() : std::string())},
+                    {});
             return;
         case State::Starting: {
             answerLimit_.stop();

@@ -7,9 +7,12 @@
 #include <QTimer>
 #include <QVariantMap>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "KeyRoute.h"
+#include "ParentWindow.h"
 
 class QDBusServiceWatcher;
 
@@ -29,8 +32,12 @@ class PortalKeyboard : public QObject, public KeyRoute {
     Q_OBJECT
 
   public:
+    // The window the desktop's dialog belongs to, as the portal names it (portalParentWindow()).
+    using ParentWindow = std::function<std::string()>;
+
     // tokenFile: where the restore token is kept; empty: restoreTokenFile().
-    explicit PortalKeyboard(std::filesystem::path tokenFile = {});
+    explicit PortalKeyboard(std::filesystem::path tokenFile = {},
+                            ParentWindow parentWindow = portalParentWindow);
     ~PortalKeyboard() override;
     PortalKeyboard(const PortalKeyboard&) = delete;
     PortalKeyboard& operator=(const PortalKeyboard&) = delete;
@@ -63,6 +70,7 @@ class PortalKeyboard : public QObject, public KeyRoute {
 
     QDBusConnection bus_;
     std::filesystem::path tokenFile_;
+    ParentWindow parentWindow_;
     State state_ = State::Closed;
     unsigned version_ = 0;
     QString requestPath_;

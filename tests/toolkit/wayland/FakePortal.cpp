@@ -98,7 +98,8 @@ class FakePortal : public QDBusVirtualObject {
         } else if (member == QLatin1String("Start")) {
             const QVariantMap options = qdbus_cast<QVariantMap>(arguments.value(2));
             if (behaviour_.refuse) {
-                say(QStringLiteral("Start refused"));
+                say(QStringLiteral("Start refused parent_window=%1")
+                        .arg(arguments.value(1).toString()));
                 answer(message, options, 1, {});
                 return true;
             }
@@ -108,7 +109,8 @@ class FakePortal : public QDBusVirtualObject {
                 token = QStringLiteral("token-%1").arg(QCoreApplication::applicationPid());
                 results.insert(QStringLiteral("restore_token"), token);
             }
-            say(QStringLiteral("Start granted restore_token=%1").arg(token));
+            say(QStringLiteral("Start granted restore_token=%1 parent_window=%2")
+                    .arg(token, arguments.value(1).toString()));
             if (behaviour_.relay) {
                 relay(mutterSession_, mutterSessionInterface, QStringLiteral("Start"), {});
             }

@@ -41,6 +41,7 @@ const std::string numLockPressed = "keysym 65407 pressed";
 const std::string numLockReleased = "keysym 65407 released";
 
 fs::path testFolder;
+const std::string parentWindow = "x11:4a00007";
 
 // Lets the route's D-Bus traffic through until the condition holds or the limit passes.
 template <typename Condition>
@@ -114,7 +115,7 @@ class PortalKeyboardTest : public ::testing::Test {
 
     PortalKeyboard& route() {
         if (!route_) {
-            route_ = std::make_unique<PortalKeyboard>(tokenFile_);
+            route_ = std::make_unique<PortalKeyboard>(tokenFile_, [] { return parentWindow; });
         }
         return *route_;
     }
@@ -173,6 +174,11 @@ TEST_F(PortalKeyboardTest, OnceGrantedEachPressGoesToTheDesktopAsANumLockPressAn
     EXPECT_EQ(portalSaid("SelectDevices types=1 persist_mode=2 restore_token=none"), 1u)
         << log_->text();
     EXPECT_EQ(portalSaid("Start"), 1u);
+    EXPECT_EQ(portalSaid("Start granted restore_token=token-" + std::to_string(portal_->pid()) +
+                         " parent_window=" + parentWindow),
+              1u)
+        << "the dialog belongs to the program's window\n"
+        << log_->text();
     EXPECT_TRUE(refusals_.empty()) << refusals_.front();
 
     // The token for the next run is in the state folder, and closing ends the session.
