@@ -184,6 +184,20 @@ TEST_F(PulseThroughPortal, TheUserRefusingStopsThePulseWithAMessage) {
     EXPECT_EQ(portalSaid("keysym"), 0u) << portalLog_->text();
 }
 
+// The user leaves the desktop's dialog unanswered and the program ends (a logout, say): the
+// question is withdrawn, so the dialog goes with the program.
+TEST_F(PulseThroughPortal, TheProgramEndingWhileTheDesktopAsksWithdrawsTheQuestion) {
+    useWeston();
+    startPortal({"--answer-after", "-1"}, "portal.log");
+    startProgram();
+    ASSERT_TRUE(portalSays("asking")) << portalLog_->text() << fileText(log());
+    const int status = run_->stop();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << desktop_test::describeStatus(status);
+    EXPECT_TRUE(portalSays("Close request=")) << portalLog_->text() << fileText(log());
+    EXPECT_TRUE(portalSays("Close session=")) << portalLog_->text() << fileText(log());
+}
+
 TEST_F(PulseThroughPortal, TheDesktopClosingTheSessionMidRunStopsThePulseWithAMessage) {
     useWeston();
     startPortal({"--close-after", "3"}, "portal.log");

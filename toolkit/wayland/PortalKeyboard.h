@@ -21,10 +21,11 @@ namespace toolkit::wayland {
 // Key presses through the desktop portal's remote desktop (org.freedesktop.portal.RemoteDesktop
 // on the session bus; GNOME and KDE). The desktop asks the user once, in a dialog of its own;
 // that answer comes whenever the user gives it, so open() only starts the session and returns,
-// presses made while the desktop is still asking are not sent, and a refusal, a desktop that
-// does not answer in time, or a session the desktop closes later reaches the pulse through
-// KeysRefusedLater. From version 2 of the interface the permission is kept until revoked: the
-// token the desktop hands back for the next run is a file of ours in the user's state folder.
+// presses made while the desktop is still asking are not sent, and a refusal, a user who does
+// not answer in time, or a session the desktop closes later reaches the pulse through
+// KeysRefusedLater. Closing while the desktop asks withdraws the question, closing its dialog. From
+// version 2 of the interface the permission is kept until revoked: the token the desktop hands back
+// for the next run is a file of ours in the user's state folder.
 //
 // The session belongs to the bus connection that created it, so the program keeps one
 // connection, the session bus's, for the whole run.
@@ -51,7 +52,8 @@ class PortalKeyboard : public QObject, public KeyRoute {
 
     // $XDG_STATE_HOME (else ~/.local/state)/FERN-BADGER-PULSEWARD/remote-desktop-token
     static std::filesystem::path restoreTokenFile();
-    // How long the desktop may take to answer, the user's decision included.
+    // How long the desktop may take to answer, the user's decision included; tests may shorten
+    // it through PULSEWARD_PORTAL_ANSWER_LIMIT_MS. Giving up withdraws the question.
     static constexpr int answerLimitMs = 120000;
 
   private slots:

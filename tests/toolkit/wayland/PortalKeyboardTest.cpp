@@ -251,6 +251,54 @@ TEST_F(PortalKeyboardTest, APortalThatGoesAwayMidRunStopsThePulse) {
     EXPECT_FALSE(route().ready());
 }
 
+// Each way of giving up while the desktop's dialog is up: the request is withdrawn (which closes
+// the dialog) along with the session, and only the time-out is reported, as the user's silence.
+enum class GivingUp { TimeOut, Stop, ProgramEnds };
+
+class GivingUpWhileAsking : public PortalKeyboardTest,
+                            public ::testing::WithParamInterface<GivingUp> {
+  protected:
+    void TearDown() override {
+        unsetenv("PULSEWARD_PORTAL_ANSWER_LIMIT_MS");
+        PortalKeyboardTest::TearDown();
+    }
+};
+
+TEST_P(GivingUpWhileAsking, WithdrawsTheQuestionAndClosesTheSession) {
+    if (GetParam() == GivingUp::TimeOut) {
+        setenv("PULSEWARD_PORTAL_ANSWER_LIMIT_MS", "300", 1);
+    }
+    startPortal({"--answer-after", "-1"});
+    route().open();
+    ASSERT_TRUE(portalSays("asking")) << log_->text();
+    EXPECT_TRUE(route().asking());
+    switch (GetParam()) {
+        case GivingUp::TimeOut:
+            ASSERT_TRUE(refusedLater()) << log_->text();
+            EXPECT_THAT(refusals_, ElementsAre(HasSubstr("Nobody allowed the program")));
+            EXPECT_THAT(refusals_.front(), ::testing::Not(HasSubstr("did not answer")));
+            break;
+        case GivingUp::Stop:
+            route().close();
+            break;
+        case GivingUp::ProgramEnds:
+            route_.reset();
+            break;
+    }
+    EXPECT_TRUE(portalSays("Close request=/org/freedesktop/portal/desktop/request/"))
+        << log_->text();
+    EXPECT_TRUE(portalSays("Close session=")) << log_->text();
+    if (GetParam() != GivingUp::TimeOut) {
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(refusals_.empty()) << "giving up is not a refusal";
+    }
+    EXPECT_TRUE(keyLines().empty()) << log_->text();
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, GivingUpWhileAsking,
+                         ::testing::Values(GivingUp::TimeOut, GivingUp::Stop,
+                                           GivingUp::ProgramEnds));
+
 TEST_F(PortalKeyboardTest, WithoutAPortalOrItsKeyboardTheRouteIsNotOffered) {
     try {
         route().open();
