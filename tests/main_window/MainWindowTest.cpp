@@ -188,9 +188,17 @@ TEST_F(MainWindowTest, TheRunningPulseSendsAKeyAtEachPhaseChange) {
 TEST_F(MainWindowTest, AKeyThatCannotBeSentStopsThePulseWithOneMessage) {
     load();
     fakeDesktop().failKeyPulse = true;
+    testing::internal::CaptureStderr();
     window.SHOW_PIC_TIMER_Timer();
+    const std::string said = testing::internal::GetCapturedStderr();
     expectStopped();
     ASSERT_EQ(messages().size(), 1u);
+    // For a user who started the program from a terminal: the box's text as one line.
+    std::string line = messages()[0];
+    for (std::size_t at; (at = line.find("\n\n")) != std::string::npos;) {
+        line.replace(at, 2, " ");
+    }
+    EXPECT_EQ(said, "FERN-BADGER-PULSEWARD: " + line + "\n");
     EXPECT_NE(messages()[0].find("Num Lock"), std::string::npos);
     EXPECT_NE(messages()[0].find("XTest"), std::string::npos) << "the message says why";
     EXPECT_TRUE(testing_support::reportedErrors().empty());

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -140,6 +141,14 @@ TEST_F(PulseThroughPortal, EachPhaseGoesThroughThePortalAndTheTokenComesBackAtTh
         << fileText(log());
     const std::string token = "token-" + std::to_string(portal_->pid());
     EXPECT_EQ(fileText(tokenFile()), token + "\n");
+    // The desktop's dialog belongs to the program's window on XWayland.
+    const auto window = session_->run({"xdotool", "search", "--name", "^ +PULSEWARD$"});
+    ASSERT_EQ(window.status, 0) << window.output;
+    std::ostringstream parent;
+    parent << "x11:" << std::hex << std::stoull(window.output);
+    EXPECT_EQ(portalSaid("Start granted restore_token=" + token + " parent_window=" + parent.str()),
+              1u)
+        << portalLog_->text();
 
     // The next run hands the token back.
     run_->stop();
@@ -158,8 +167,27 @@ TEST_F(PulseThroughPortal, TheUserRefusingStopsThePulseWithAMessage) {
     // once the refusal has been given.
     ASSERT_TRUE(portalSays("Start refused")) << portalLog_->text() << fileText(log());
     EXPECT_TRUE(messageBoxShown()) << "no message box\n" << fileText(log());
+    EXPECT_NE(fileText(log()).find("FERN-BADGER-PULSEWARD: The Num Lock key press could not be "
+                                   "sent, so the pulse has stopped. The user did not allow"),
+              std::string::npos)
+        << "the box's reason is on stderr too\n"
+        << fileText(log());
     EXPECT_TRUE(run_->running()) << fileText(log());
     EXPECT_EQ(portalSaid("keysym"), 0u) << portalLog_->text();
+}
+
+// The user leaves the desktop's dialog unanswered and the program ends (a logout, say): the
+// question is withdrawn, so the dialog goes with the program.
+TEST_F(PulseThroughPortal, TheProgramEndingWhileTheDesktopAsksWithdrawsTheQuestion) {
+    useWeston();
+    startPortal({"--answer-after", "-1"}, "portal.log");
+    startProgram();
+    ASSERT_TRUE(portalSays("asking")) << portalLog_->text() << fileText(log());
+    const int status = run_->stop();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << desktop_test::describeStatus(status);
+    EXPECT_TRUE(portalSays("Close request=")) << portalLog_->text() << fileText(log());
+    EXPECT_TRUE(portalSays("Close session=")) << portalLog_->text() << fileText(log());
 }
 
 TEST_F(PulseThroughPortal, TheDesktopClosingTheSessionMidRunStopsThePulseWithAMessage) {

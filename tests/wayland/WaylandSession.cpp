@@ -109,11 +109,11 @@ WaylandSession::~WaylandSession() {
     }
 }
 
-void WaylandSession::startBus() {
+void WaylandSession::startBus(const desktop_test::BusServices& services) {
     const fs::path socket = runtime_ / "bus";
     busAddress_ = "unix:path=" + socket.string();
     bus_ = std::make_unique<ChildProcess>(SpawnOptions{
-        asUser({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + busAddress_}),
+        asUser(desktop_test::privateBusCommand(folder_ / "bus.conf", busAddress_, services)),
         clientEnvironment(), folder_ / "dbus-daemon.log"});
     if (!waitUntil([&] { return fs::exists(socket) || !bus_->running(); }, startLimit) ||
         !bus_->running()) {

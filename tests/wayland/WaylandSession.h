@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/desktop/ChildProcess.h"
+#include "tests/desktop/PrivateBus.h"
 
 namespace wayland_test {
 
@@ -59,8 +60,8 @@ class WaylandSession {
     const std::filesystem::path& home() const { return home_; }
     const std::filesystem::path& logFolder() const { return folder_; }
     // A session bus of the session's own at runtimeFolder()/bus, run as its user; the clients
-    // started from then on are given it.
-    void startBus();
+    // started from then on are given it. It starts only the services named (by default none).
+    void startBus(const desktop_test::BusServices& services = {});
     // The session's own D-Bus address, empty without one.
     const std::string& busAddress() const { return busAddress_; }
     // Hands the session's displays and the desktop's name (XDG_CURRENT_DESKTOP) to the services

@@ -73,15 +73,35 @@ bool sessionBusNamed() {
             std::filesystem::exists(std::filesystem::path(runtime) / "bus", error));
 }
 
+// Tests may shorten the time the user has to answer (PULSEWARD_PORTAL_ANSWER_LIMIT_MS).
+int answerLimit() {
+    const char* limit = std::getenv("PULSEWARD_PORTAL_ANSWER_LIMIT_MS");
+    if (!limit || !*limit) {
+        return PortalKeyboard::answerLimitMs;
+    }
+    char* end = nullptr;
+    const long ms = std::strtol(limit, &end, 10);
+    return *end == '\0' && ms > 0 && ms <= PortalKeyboard::answerLimitMs
+               ? static_cast<int>(ms)
+               : PortalKeyboard::answerLimitMs;
+}
+
+std::string duration(int ms) {
+    return ms % 1000 == 0 ? std::to_string(ms / 1000) + " seconds" : std::to_string(ms) + " ms";
+}
+
 }  // namespace
 
-PortalKeyboard::PortalKeyboard(std::filesystem::path tokenFile)
-    : bus_(QString()), tokenFile_(tokenFile.empty() ? restoreTokenFile() : std::move(tokenFile)) {
+PortalKeyboard::PortalKeyboard(std::filesystem::path tokenFile, ParentWindow parentWindow)
+    : bus_(QString()),
+      tokenFile_(tokenFile.empty() ? restoreTokenFile() : std::move(tokenFile)),
+      parentWindow_(std::move(parentWindow)) {
     answerLimit_.setSingleShot(true);
-    answerLimit_.setInterval(answerLimitMs);
+    answerLimit_.setInterval(answerLimit());
     connect(&answerLimit_, &QTimer::timeout, this, [this] {
-        fail("The desktop did not answer the program's request to send key presses within " +
-             std::to_string(answerLimitMs / 1000) + " seconds.");
+        fail("Nobody allowed the program to send key presses within " +
+             duration(answerLimit_.interval()) +
+             " of the desktop asking, so the program withdrew its request.");
     });
 }
 
@@ -207,7 +227,9 @@ void PortalKeyboard::answered(uint response, const QVariantMap& results) {
         case State::SelectingDevices:
             state_ = State::Starting;
             request(QStringLiteral("Start"),
-                    {QVariant::fromValue(QDBusObjectPath(sessionPath_)), QString()}, {});
+                    {QVariant::fromValue(QDBusObjectPath(sessionPath_)),
+                     QString::fromStdString(parentWindow_ ? parentWindow_() : std::string())},
+                    {});
             return;
         case State::Starting: {
             answerLimit_.stop();
@@ -281,6 +303,11 @@ void PortalKeyboard::fail(const std::string& reason) {
 
 void PortalKeyboard::close() {
     answerLimit_.stop();
+    // A question still put to the user is withdrawn, or the desktop's dialog stays up.
+    if (!requestPath_.isEmpty() && bus_.isConnected()) {
+        bus_.send(QDBusMessage::createMethodCall(portalService, requestPath_, requestInterface,
+                                                 QStringLiteral("Close")));
+    }
     stopListening();
     portalWatch_.reset();
     if (!sessionPath_.isEmpty()) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "tests/desktop/ChildProcess.h"
+#include "tests/desktop/PrivateBus.h"
 #include "tests/desktop/WaitUntil.h"
 #include "tests/wayland/OutputLines.h"
 #include "toolkit/RuntimeError.h"
@@ -40,6 +41,7 @@ const std::string numLockPressed = "keysym 65407 pressed";
 const std::string numLockReleased = "keysym 65407 released";
 
 fs::path testFolder;
+const std::string parentWindow = "x11:4a00007";
 
 // Lets the route's D-Bus traffic through until the condition holds or the limit passes.
 template <typename Condition>
@@ -113,7 +115,7 @@ class PortalKeyboardTest : public ::testing::Test {
 
     PortalKeyboard& route() {
         if (!route_) {
-            route_ = std::make_unique<PortalKeyboard>(tokenFile_);
+            route_ = std::make_unique<PortalKeyboard>(tokenFile_, [] { return parentWindow; });
         }
         return *route_;
     }
@@ -172,6 +174,11 @@ TEST_F(PortalKeyboardTest, OnceGrantedEachPressGoesToTheDesktopAsANumLockPressAn
     EXPECT_EQ(portalSaid("SelectDevices types=1 persist_mode=2 restore_token=none"), 1u)
         << log_->text();
     EXPECT_EQ(portalSaid("Start"), 1u);
+    EXPECT_EQ(portalSaid("Start granted restore_token=token-" + std::to_string(portal_->pid()) +
+                         " parent_window=" + parentWindow),
+              1u)
+        << "the dialog belongs to the program's window\n"
+        << log_->text();
     EXPECT_TRUE(refusals_.empty()) << refusals_.front();
 
     // The token for the next run is in the state folder, and closing ends the session.
@@ -244,6 +251,54 @@ TEST_F(PortalKeyboardTest, APortalThatGoesAwayMidRunStopsThePulse) {
     EXPECT_FALSE(route().ready());
 }
 
+// Each way of giving up while the desktop's dialog is up: the request is withdrawn (which closes
+// the dialog) along with the session, and only the time-out is reported, as the user's silence.
+enum class GivingUp { TimeOut, Stop, ProgramEnds };
+
+class GivingUpWhileAsking : public PortalKeyboardTest,
+                            public ::testing::WithParamInterface<GivingUp> {
+  protected:
+    void TearDown() override {
+        unsetenv("PULSEWARD_PORTAL_ANSWER_LIMIT_MS");
+        PortalKeyboardTest::TearDown();
+    }
+};
+
+TEST_P(GivingUpWhileAsking, WithdrawsTheQuestionAndClosesTheSession) {
+    if (GetParam() == GivingUp::TimeOut) {
+        setenv("PULSEWARD_PORTAL_ANSWER_LIMIT_MS", "300", 1);
+    }
+    startPortal({"--answer-after", "-1"});
+    route().open();
+    ASSERT_TRUE(portalSays("asking")) << log_->text();
+    EXPECT_TRUE(route().asking());
+    switch (GetParam()) {
+        case GivingUp::TimeOut:
+            ASSERT_TRUE(refusedLater()) << log_->text();
+            EXPECT_THAT(refusals_, ElementsAre(HasSubstr("Nobody allowed the program")));
+            EXPECT_THAT(refusals_.front(), ::testing::Not(HasSubstr("did not answer")));
+            break;
+        case GivingUp::Stop:
+            route().close();
+            break;
+        case GivingUp::ProgramEnds:
+            route_.reset();
+            break;
+    }
+    EXPECT_TRUE(portalSays("Close request=/org/freedesktop/portal/desktop/request/"))
+        << log_->text();
+    EXPECT_TRUE(portalSays("Close session=")) << log_->text();
+    if (GetParam() != GivingUp::TimeOut) {
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(refusals_.empty()) << "giving up is not a refusal";
+    }
+    EXPECT_TRUE(keyLines().empty()) << log_->text();
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, GivingUpWhileAsking,
+                         ::testing::Values(GivingUp::TimeOut, GivingUp::Stop,
+                                           GivingUp::ProgramEnds));
+
 TEST_F(PortalKeyboardTest, WithoutAPortalOrItsKeyboardTheRouteIsNotOffered) {
     try {
         route().open();
@@ -265,7 +320,8 @@ TEST_F(PortalKeyboardTest, WithoutAPortalOrItsKeyboardTheRouteIsNotOffered) {
 
 }  // namespace
 
-// One private session bus for every case, as the route keeps the session bus for the run.
+// One private session bus for every case, as the route keeps the session bus for the run. It
+// starts no service installed on the machine: a real portal would take the fake one's name.
 int main(int argc, char** argv) {
     desktop_test::installChildCleanup();
     ::testing::InitGoogleTest(&argc, argv);
@@ -276,10 +332,9 @@ int main(int argc, char** argv) {
     }
     testFolder = pattern;
     const fs::path socket = testFolder / "bus";
-    ChildProcess bus({{"dbus-daemon", "--session", "--nofork", "--nopidfile",
-                       "--address=unix:path=" + socket.string()},
-                      desktop_test::environmentWith({}),
-                      testFolder / "dbus-daemon.log"});
+    ChildProcess bus(
+        {desktop_test::privateBusCommand(testFolder / "bus.conf", "unix:path=" + socket.string()),
+         desktop_test::environmentWith({}), testFolder / "dbus-daemon.log"});
     if (!desktop_test::waitUntil([&] { return fs::exists(socket) || !bus.running(); }, 10s) ||
         !bus.running()) {
         std::fprintf(stderr, "no private session bus (dbus-daemon)\n");
