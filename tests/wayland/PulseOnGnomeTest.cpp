@@ -132,6 +132,7 @@ TEST_F(PulseOnGnome, DeclinedTheBoxSaysWhyNoPressIsSentAndStartAsksAgain) {
     startAndAsk();
     answer({"Escape"});
     EXPECT_TRUE(shown(messageBox)) << output_.text();
+    EXPECT_TRUE(says("declined")) << "the reason is not on stderr\n" << output_.text();
     EXPECT_TRUE(idleClimbsTo(2000)) << "a press went out";
     EXPECT_EQ(said(routeLine), 0u) << output_.text();
 
@@ -148,6 +149,25 @@ TEST_F(PulseOnGnome, EndingWhileTheDesktopAsksTakesTheDialogAway) {
     kill(run_->pid(), SIGTERM);
     EXPECT_TRUE(run_->waitForExit(5s)) << output_.text();
     EXPECT_TRUE(gone(dialog)) << output_.text();
+}
+
+TEST_F(PulseOnGnome, NobodyAnsweringTheProgramGivesUpAndTakesTheDialogAway) {
+    startAndAsk({{"PULSEWARD_PORTAL_ANSWER_LIMIT_MS", "5000"}});
+    EXPECT_TRUE(shown(messageBox)) << output_.text();
+    EXPECT_TRUE(gone(dialog)) << output_.text();
+    EXPECT_TRUE(says("Nobody allowed the program")) << output_.text();
+    EXPECT_EQ(said(routeLine), 0u) << output_.text();
+}
+
+// Attached to the window that asks, the dialog is shown and focused with it.
+TEST_F(PulseOnGnome, TheDialogIsAttachedToTheProgramsWindow) {
+    startAndAsk();
+    const auto windows = gnomeWindows(*session_);
+    const auto found = std::find_if(windows.begin(), windows.end(),
+                                    [](const GnomeWindow& w) { return w.title == dialog; });
+    ASSERT_NE(found, windows.end());
+    EXPECT_EQ(found->transientFor, mainWindow);
+    EXPECT_TRUE(found->focused);
 }
 
 }  // namespace

@@ -124,19 +124,9 @@ void WaylandSession::startBus(const desktop_test::BusServices& services) {
 // Empty: nothing can be started on it, so no service of the machine's takes part.
 void WaylandSession::startSystemBus() {
     const fs::path socket = runtime_ / "system-bus";
-    const fs::path config = folder_ / "system-bus.conf";
-    std::ofstream(config)
-        << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
-           "1.0//EN\"\n \"http://www.freedesktop.org/standards/dbus/1.0/"
-           "busconfig.dtd\">\n<busconfig>\n  <listen>unix:path="
-        << socket.string()
-        << "</listen>\n  <auth>EXTERNAL</auth>\n  <policy context=\"default\">\n"
-           "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-           "    <allow eavesdrop=\"true\"/>\n    <allow own=\"*\"/>\n"
-           "  </policy>\n</busconfig>\n";
     systemBusAddress_ = "unix:path=" + socket.string();
     systemBus_ = std::make_unique<ChildProcess>(SpawnOptions{
-        asUser({"dbus-daemon", "--config-file=" + config.string(), "--nofork", "--nopidfile"}),
+        asUser(desktop_test::privateBusCommand(folder_ / "system-bus.conf", systemBusAddress_)),
         clientEnvironment(), folder_ / "system-bus.log"});
     if (!waitUntil([&] { return fs::exists(socket) || !systemBus_->running(); }, startLimit) ||
         !systemBus_->running()) {

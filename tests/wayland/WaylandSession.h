@@ -35,10 +35,12 @@ class WaylandSession {
     // runtimeFolder()/bus, which its clients are given too; what its scripts print goes to
     // kwin.log. Each program listed gets an installed .desktop file (under XDG_DATA_HOME, which
     // KWin reads) that lets it use KWin's fake input. KWin runs from a copy without the file
-    // capability its binary carries.
+    // capability its binary carries. The bus starts the services named (KDE's own desktop
+    // portal among the installed ones).
     static std::unique_ptr<WaylandSession> startKWin(
         const std::filesystem::path& folder,
-        const std::vector<std::filesystem::path>& fakeInputPrograms = {});
+        const std::vector<std::filesystem::path>& fakeInputPrograms = {},
+        const desktop_test::BusServices& services = {});
     // mutter headless with XWayland (the portal's tests), on a session bus of its own at
     // runtimeFolder()/bus, which its clients are given too.
     static std::unique_ptr<WaylandSession> startMutter(const std::filesystem::path& folder);

@@ -71,7 +71,8 @@ std::unique_ptr<WaylandSession> WaylandSession::startWeston(const fs::path& fold
 }
 
 std::unique_ptr<WaylandSession> WaylandSession::startKWin(
-    const fs::path& folder, const std::vector<fs::path>& fakeInputPrograms) {
+    const fs::path& folder, const std::vector<fs::path>& fakeInputPrograms,
+    const desktop_test::BusServices& services) {
     std::unique_ptr<WaylandSession> session(new WaylandSession);
     session->prepareFolders(folder);
     // The installed kwin_wayland carries cap_sys_resource, which these machines refuse to
@@ -90,7 +91,7 @@ std::unique_ptr<WaylandSession> WaylandSession::startKWin(
             << "\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n";
     }
     const std::string socket = "wayland-pulseward";
-    session->startBus();
+    session->startBus(services);
     session->startCompositor({kwin.string(), "--virtual", "--xwayland", "--socket", socket,
                               "--no-lockscreen", "--no-global-shortcuts", "--no-kactivities"},
                              "kwin.log",
@@ -121,7 +122,7 @@ std::unique_ptr<WaylandSession> WaylandSession::startGnomeShell(const fs::path& 
     // Without a system bus the shell gives up at start (logind); the session's services get
     // this one too, never the machine's.
     session->startSystemBus();
-    session->startBus();
+    session->startBus({.folders = {}, .installed = true});
     session->startCompositor({"gnome-shell", "--headless", "--wayland", "--virtual-monitor",
                               "1280x1024", "--unsafe-mode"},
                              "gnome-shell.log", {{"XDG_CURRENT_DESKTOP", "GNOME"}});
