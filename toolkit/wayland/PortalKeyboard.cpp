@@ -243,6 +243,7 @@ void PortalKeyboard::answered(uint response, const QVariantMap& results) {
             }
             state_ = State::Granted;
             Warn("key presses go to the compositor through " + std::string(name()));
+            KeysAllowed();
             return;
         }
         default:
@@ -282,6 +283,12 @@ void PortalKeyboard::pressAndRelease(Key) {
     }
     sendKey(true);
     sendKey(false);
+}
+
+void PortalKeyboard::pulseStopped() {
+    if (asking()) {
+        close();
+    }
 }
 
 void PortalKeyboard::sendKey(bool pressed) {

@@ -48,6 +48,7 @@ class PortalKeyboard : public QObject, public KeyRoute {
     bool ready() const override;
     bool asking() const override;
     void pressAndRelease(Key key) override;
+    void pulseStopped() override;
     void close() override;
 
     // $XDG_STATE_HOME (else ~/.local/state)/FERN-BADGER-PULSEWARD/remote-desktop-token

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "../RuntimeError.h"
+#include "../ShellObject.h"
 #include "../Warning.h"
 
 namespace toolkit::wayland {
@@ -43,10 +44,13 @@ KeyRoute& WaylandDesktop::workingRoute() {
         try {
             route->open();
             working_ = route.get();
-            Warn(route->asking()
-                     ? "asking the desktop to allow key presses through " +
-                           std::string(route->name()) + "; none is sent until it does"
-                     : "key presses go to the compositor through " + std::string(route->name()));
+            if (route->asking()) {
+                Warn("asking the desktop to allow key presses through " +
+                     std::string(route->name()) + "; none is sent until it does");
+                KeysAwaitingConsent();
+            } else {
+                Warn("key presses go to the compositor through " + std::string(route->name()));
+            }
             return *working_;
         } catch (const RuntimeError& refusal) {
             route->close();
@@ -65,6 +69,12 @@ KeyRoute& WaylandDesktop::workingRoute() {
             "permission from the installed .desktop file), use a compositor that offers a "
             "virtual keyboard (sway and the other wlroots compositors do), or log in to an X11 "
             "session.");
+}
+
+void WaylandDesktop::keysNoLongerSent() {
+    if (working_) {
+        working_->pulseStopped();
+    }
 }
 
 WindowHandle WaylandDesktop::foregroundWindow() {

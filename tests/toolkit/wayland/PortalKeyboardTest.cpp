@@ -148,13 +148,17 @@ class PortalKeyboardTest : public ::testing::Test {
 
 TEST_F(PortalKeyboardTest, OnceGrantedEachPressGoesToTheDesktopAsANumLockPressAndRelease) {
     startPortal();
+    int allowed = 0;
+    toolkit::OnKeysAllowed([&allowed] { ++allowed; });
     route().open();
     EXPECT_TRUE(route().ready()) << "waiting for the user's answer counts as open";
     EXPECT_TRUE(route().asking());
     ::testing::internal::CaptureStderr();
     const bool granted = pressUntilGranted();
     const std::string said = ::testing::internal::GetCapturedStderr();
+    toolkit::OnKeysAllowed(nullptr);
     ASSERT_TRUE(granted) << log_->text();
+    EXPECT_EQ(allowed, 1) << "the pulse was not told";
     EXPECT_FALSE(route().asking());
     EXPECT_EQ(said,
               "key presses go to the compositor through org.freedesktop.portal.RemoteDesktop\n")
@@ -279,7 +283,7 @@ TEST_P(GivingUpWhileAsking, WithdrawsTheQuestionAndClosesTheSession) {
             EXPECT_THAT(refusals_.front(), ::testing::Not(HasSubstr("did not answer")));
             break;
         case GivingUp::Stop:
-            route().close();
+            route().pulseStopped();
             break;
         case GivingUp::ProgramEnds:
             route_.reset();
