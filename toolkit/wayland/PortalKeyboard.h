@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QDBusError>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -80,6 +81,8 @@ class PortalKeyboard : public QObject, public KeyRoute {
     QString sessionPath_;
     unsigned requests_ = 0;
     QTimer answerLimit_;
+    QElapsedTimer startAsked_;
+    bool reopensWithoutAsking_ = false;
     std::unique_ptr<QDBusServiceWatcher> portalWatch_;
 };
 
