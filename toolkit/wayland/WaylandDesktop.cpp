@@ -64,8 +64,11 @@ KeyRoute& WaylandDesktop::workingRoute() {
         "XWayland (XTest) reach X11 programs only, so they would not count as input.\n\n"
         "Tried:" +
             (tried.empty() ? std::string("\n- nothing: this build has no route") : tried) +
-            "\n\nWhat you can do: allow the program to send input if the desktop asks (GNOME "
-            "asks once, in a dialog), on KDE Plasma run the installed program (KWin reads its "
+            "\n\nWhat you can do: allow the program to send input when the desktop asks (GNOME "
+            "asks in a dialog: at every start of the program with version 1 of the desktop "
+            "portal's remote desktop, as on Debian 12, and once with version 2, which keeps the "
+            "answer; KDE Plasma 5.27 shows no dialog, only a notification and a tray item), on "
+            "KDE Plasma run the installed program (KWin reads its "
             "permission from the installed .desktop file), use a compositor that offers a "
             "virtual keyboard (sway and the other wlroots compositors do), or log in to an X11 "
             "session.");
