@@ -232,6 +232,36 @@ TEST_F(MainWindowTest, ARefusalReportedLaterStopsThePulseWithOneMessage) {
     EXPECT_TRUE(testing_support::reportedErrors().empty());
 }
 
+// The desktop asks its user whether the program may send key presses (a portal's dialog).
+TEST_F(MainWindowTest, WhileTheDesktopAsksThePulseWaitsStillAndBlackAndOnceAllowedStartsAfresh) {
+    load();
+    fakeDesktop().onKey = [] { toolkit::KeysAwaitingConsent(); };
+    window.SHOW_PIC_TIMER_Timer();
+    fakeDesktop().onKey = nullptr;
+    expectWaiting();
+    testing_support::runEventsFor(1600ms);
+    EXPECT_EQ(fakeDesktop().keyPulses, 1) << "pulses while the desktop asks";
+    expectWaiting();
+
+    toolkit::KeysAllowed();
+    expectRunningShowNext(true);
+    testing_support::runEventsFor(900ms);
+    EXPECT_EQ(fakeDesktop().keyPulses, 2);
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(MainWindowTest, StopWhileTheDesktopAsksWithdrawsTheQuestionAndALateAllowanceStartsNothing) {
+    load();
+    fakeDesktop().onKey = [] { toolkit::KeysAwaitingConsent(); };
+    window.SHOW_PIC_TIMER_Timer();
+    EXPECT_EQ(fakeDesktop().keysStopped, 0);
+    window.MIDDLE_BUTTON_Click();
+    expectStopped();
+    EXPECT_EQ(fakeDesktop().keysStopped, 1) << "the desktop was not told to withdraw its question";
+    toolkit::KeysAllowed();
+    expectStopped();
+}
+
 class MainWindowUnloadTest : public MainWindowTest {};
 
 TEST_F(MainWindowUnloadTest, StoresThePlaceButNeverTheSize) {

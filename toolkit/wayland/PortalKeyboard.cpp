@@ -28,6 +28,8 @@ constexpr unsigned persistUntilRevoked = 2;
 constexpr int numLockKeysym = 0xff7f;  // XKB_KEY_Num_Lock
 // Reading the interface's properties may start the portal service first.
 constexpr int propertiesLimitMs = 10000;
+// Quicker than anyone answers a dialog: the desktop asked nobody.
+constexpr qint64 answeredUnaskedMs = 1000;
 
 std::string text(const QString& value) {
     return value.toStdString();
@@ -226,6 +228,7 @@ void PortalKeyboard::answered(uint response, const QVariantMap& results) {
         }
         case State::SelectingDevices:
             state_ = State::Starting;
+            startAsked_.start();
             request(QStringLiteral("Start"),
                     {QVariant::fromValue(QDBusObjectPath(sessionPath_)),
                      QString::fromStdString(parentWindow_ ? parentWindow_() : std::string())},
@@ -241,8 +244,13 @@ void PortalKeyboard::answered(uint response, const QVariantMap& results) {
                 fail("The desktop started the session without a keyboard.");
                 return;
             }
+            // A kept grant comes back with the token; a grant within moments came without a
+            // dialog, as nobody reads one, allows and confirms that fast.
+            reopensWithoutAsking_ =
+                (version_ >= 2 && !token.isEmpty()) || startAsked_.elapsed() < answeredUnaskedMs;
             state_ = State::Granted;
             Warn("key presses go to the compositor through " + std::string(name()));
+            KeysAllowed();
             return;
         }
         default:
@@ -282,6 +290,15 @@ void PortalKeyboard::pressAndRelease(Key) {
     }
     sendKey(true);
     sendKey(false);
+}
+
+// The desktop shows that a remote desktop session is open (GNOME's indicator, Plasma's tray
+// item), so a stopped pulse lets go of it, unless opening it again would put the question to
+// the user again.
+void PortalKeyboard::pulseStopped() {
+    if (asking() || (state_ == State::Granted && reopensWithoutAsking_)) {
+        close();
+    }
 }
 
 void PortalKeyboard::sendKey(bool pressed) {

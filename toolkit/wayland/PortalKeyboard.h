@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QDBusError>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -19,13 +20,14 @@ class QDBusServiceWatcher;
 namespace toolkit::wayland {
 
 // Key presses through the desktop portal's remote desktop (org.freedesktop.portal.RemoteDesktop
-// on the session bus; GNOME and KDE). The desktop asks the user once, in a dialog of its own;
-// that answer comes whenever the user gives it, so open() only starts the session and returns,
-// presses made while the desktop is still asking are not sent, and a refusal, a user who does
-// not answer in time, or a session the desktop closes later reaches the pulse through
-// KeysRefusedLater. Closing while the desktop asks withdraws the question, closing its dialog. From
-// version 2 of the interface the permission is kept until revoked: the token the desktop hands back
-// for the next run is a file of ours in the user's state folder.
+// on the session bus; GNOME and KDE). The desktop may ask the user, in a dialog of its own (GNOME
+// at every start with version 1 of the interface, once with version 2); that answer comes whenever
+// the user gives it, so open() only starts the session and returns, presses made while the desktop
+// is still asking are not sent, and a refusal, a user who does not answer in time, or a session the
+// desktop closes later reaches the pulse through KeysRefusedLater. Closing while the desktop asks
+// withdraws the question, closing its dialog. From version 2 of the interface the permission is
+// kept until revoked: the token the desktop hands back for the next run is a file of ours in the
+// user's state folder.
 //
 // The session belongs to the bus connection that created it, so the program keeps one
 // connection, the session bus's, for the whole run.
@@ -48,6 +50,7 @@ class PortalKeyboard : public QObject, public KeyRoute {
     bool ready() const override;
     bool asking() const override;
     void pressAndRelease(Key key) override;
+    void pulseStopped() override;
     void close() override;
 
     // $XDG_STATE_HOME (else ~/.local/state)/FERN-BADGER-PULSEWARD/remote-desktop-token
@@ -79,6 +82,8 @@ class PortalKeyboard : public QObject, public KeyRoute {
     QString sessionPath_;
     unsigned requests_ = 0;
     QTimer answerLimit_;
+    QElapsedTimer startAsked_;
+    bool reopensWithoutAsking_ = false;
     std::unique_ptr<QDBusServiceWatcher> portalWatch_;
 };
 

@@ -148,13 +148,17 @@ class PortalKeyboardTest : public ::testing::Test {
 
 TEST_F(PortalKeyboardTest, OnceGrantedEachPressGoesToTheDesktopAsANumLockPressAndRelease) {
     startPortal();
+    int allowed = 0;
+    toolkit::OnKeysAllowed([&allowed] { ++allowed; });
     route().open();
     EXPECT_TRUE(route().ready()) << "waiting for the user's answer counts as open";
     EXPECT_TRUE(route().asking());
     ::testing::internal::CaptureStderr();
     const bool granted = pressUntilGranted();
     const std::string said = ::testing::internal::GetCapturedStderr();
+    toolkit::OnKeysAllowed(nullptr);
     ASSERT_TRUE(granted) << log_->text();
+    EXPECT_EQ(allowed, 1) << "the pulse was not told";
     EXPECT_FALSE(route().asking());
     EXPECT_EQ(said,
               "key presses go to the compositor through org.freedesktop.portal.RemoteDesktop\n")
@@ -279,7 +283,7 @@ TEST_P(GivingUpWhileAsking, WithdrawsTheQuestionAndClosesTheSession) {
             EXPECT_THAT(refusals_.front(), ::testing::Not(HasSubstr("did not answer")));
             break;
         case GivingUp::Stop:
-            route().close();
+            route().pulseStopped();
             break;
         case GivingUp::ProgramEnds:
             route_.reset();
@@ -298,6 +302,41 @@ TEST_P(GivingUpWhileAsking, WithdrawsTheQuestionAndClosesTheSession) {
 INSTANTIATE_TEST_SUITE_P(Ways, GivingUpWhileAsking,
                          ::testing::Values(GivingUp::TimeOut, GivingUp::Stop,
                                            GivingUp::ProgramEnds));
+
+// The session while the pulse is stopped: closed where opening it again asks nobody (a kept
+// grant, or a desktop that granted at once without a dialog), kept where the user would be asked
+// again (a dialog answered, with no grant kept).
+struct StoppedCase {
+    std::vector<std::string> portal;
+    bool closed;
+};
+
+class SessionWhileStopped : public PortalKeyboardTest,
+                            public ::testing::WithParamInterface<StoppedCase> {};
+
+TEST_P(SessionWhileStopped, IsClosedOnlyWhereOpeningItAgainAsksNobody) {
+    startPortal(GetParam().portal);
+    route().open();
+    ASSERT_TRUE(pressUntilGranted()) << log_->text();
+    route().pulseStopped();
+    if (GetParam().closed) {
+        EXPECT_TRUE(portalSays("Close session=")) << log_->text();
+        EXPECT_FALSE(route().ready());
+        return;
+    }
+    pumpUntil([] { return false; }, 300ms);
+    EXPECT_EQ(portalSaid("Close"), 0u) << log_->text();
+    // The next start presses through the same session, without asking.
+    route().pressAndRelease(Key::NumLock);
+    EXPECT_TRUE(pumpUntil([&] { return keyLines().size() >= 4; }, 5s)) << log_->text();
+    EXPECT_EQ(portalSaid("CreateSession"), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Desktops, SessionWhileStopped,
+    ::testing::Values(StoppedCase{{}, true},                  // a grant kept
+                      StoppedCase{{"--version", "1"}, true},  // granted unasked
+                      StoppedCase{{"--version", "1", "--answer-after", "1500"}, false}));
 
 TEST_F(PortalKeyboardTest, WithoutAPortalOrItsKeyboardTheRouteIsNotOffered) {
     try {
