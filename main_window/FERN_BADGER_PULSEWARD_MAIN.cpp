@@ -36,10 +36,14 @@ FERN_BADGER_PULSEWARD_MAIN::FERN_BADGER_PULSEWARD_MAIN()
     HEART_PIC_RIGHT.DblClick = [this] { HEART_PIC_RIGHT_DblClick(); };
     toolkit::OnKeysRefusedLater(
         [this](const toolkit::RuntimeError& error) { KeyPulseFailed(error); });
+    toolkit::OnKeysAwaitingConsent([this] { KeyPulseAwaitingConsent(); });
+    toolkit::OnKeysAllowed([this] { KeyPulseAllowed(); });
 }
 
 FERN_BADGER_PULSEWARD_MAIN::~FERN_BADGER_PULSEWARD_MAIN() {
     toolkit::OnKeysRefusedLater(nullptr);
+    toolkit::OnKeysAwaitingConsent(nullptr);
+    toolkit::OnKeysAllowed(nullptr);
 }
 
 void FERN_BADGER_PULSEWARD_MAIN::Form_Load() {
@@ -94,6 +98,18 @@ void FERN_BADGER_PULSEWARD_MAIN::StopSetup() {
     setBackColor(black);
     HEART_PIC_LEFT.setVisible(true);
     HEART_PIC_RIGHT.setVisible(true);
+    toolkit::StopSendingKeys();
+}
+
+// Running, but nothing is sent until the desktop's user allows it: the window must not look as
+// pulsing, and the button must still stop.
+void FERN_BADGER_PULSEWARD_MAIN::WaitSetup() {
+    SHOW_PIC_TIMER.setEnabled(false);
+    HIDE_PIC_TIMER.setEnabled(false);
+    MIDDLE_BUTTON.setCaption("STOP");
+    setBackColor(black);
+    HEART_PIC_LEFT.setVisible(true);
+    HEART_PIC_RIGHT.setVisible(true);
 }
 
 void FERN_BADGER_PULSEWARD_MAIN::MIDDLE_BUTTON_Click() {
@@ -140,6 +156,20 @@ void FERN_BADGER_PULSEWARD_MAIN::KeyPulse() {
     } catch (const toolkit::RuntimeError& error) {
         KeyPulseFailed(error);
     }
+}
+
+void FERN_BADGER_PULSEWARD_MAIN::KeyPulseAwaitingConsent() {
+    if (MIDDLE_BUTTON.Caption() == "Start") {
+        return;
+    }
+    WaitSetup();
+}
+
+void FERN_BADGER_PULSEWARD_MAIN::KeyPulseAllowed() {
+    if (MIDDLE_BUTTON.Caption() == "Start") {
+        return;
+    }
+    StartSetup();
 }
 
 // Whether the system refused the press at once or said so later, nothing reaches it: the window

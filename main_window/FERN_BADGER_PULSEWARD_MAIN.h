@@ -10,6 +10,8 @@ namespace pulseward {
 
 // The main window: two hearts with the pulse's Start/STOP button between them. The pulse's
 // running state is the button's caption; the always-on-top option is AlwaysOnTopTimer.Enabled.
+// While the desktop asks the user to allow the key presses the pulse waits: "STOP", as the
+// button still stops it, but black with the hearts still, as nothing is sent.
 class FERN_BADGER_PULSEWARD_MAIN : public toolkit::Form {
   public:
     FERN_BADGER_PULSEWARD_MAIN();
@@ -33,6 +35,7 @@ class FERN_BADGER_PULSEWARD_MAIN : public toolkit::Form {
 
     void StartSetup();
     void StopSetup();
+    void WaitSetup();
 
   protected:
     void Form_Load() override;
@@ -41,6 +44,8 @@ class FERN_BADGER_PULSEWARD_MAIN : public toolkit::Form {
   private:
     void KeyPulse();
     void KeyPulseFailed(const toolkit::RuntimeError& error);
+    void KeyPulseAwaitingConsent();
+    void KeyPulseAllowed();
     void OpenAbout();
 };
 

@@ -23,6 +23,9 @@ packages=(
     kwin-wayland dbus-user-session
     # the desktop portal's tests: a private session bus, mutter headless, gdbus for its idle time
     dbus-daemon mutter libglib2.0-bin
+    # the real desktops with their own portals: gnome-shell headless, KWin with KDE's portal
+    # (which runs on Wayland only through qtwayland5)
+    gnome-shell xdg-desktop-portal xdg-desktop-portal-gnome xdg-desktop-portal-kde qtwayland5
 )
 
 if [[ "${1:-}" == "--fuzz" ]]; then

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "Desktop.h"
 #include "Forms.h"
 #include "Peers.h"
 #include "RuntimeError.h"
@@ -52,6 +53,9 @@ Application::Application(int& argc, char** argv, std::string title) {
 
 Application::~Application() {
     alive = false;
+    // While the event system still runs: the desktop may still be putting a question to the
+    // user for the program's key presses, which is withdrawn as the program ends.
+    setDesktop(nullptr);
     setWindowSystem(nullptr);
 }
 

@@ -18,6 +18,10 @@ Desktop& desktop() {
     return *current();
 }
 
+Desktop* desktopIfMade() {
+    return current().get();
+}
+
 void setDesktop(std::unique_ptr<Desktop> services) {
     current() = std::move(services);
 }

@@ -28,9 +28,14 @@ class Desktop {
     // For a window not yet shown: no taskbar or pager entry, where the window system does not
     // already follow that from the window's kind.
     virtual void keepOffTaskbar(WindowHandle window) = 0;
+    // No press follows until the next pressAndRelease(): a desktop that is asking the user to
+    // allow them withdraws the question.
+    virtual void keysNoLongerSent() {}
 };
 
 Desktop& desktop();
+// The desktop if one has been made, else nullptr; nothing is made for the asking.
+Desktop* desktopIfMade();
 void setDesktop(std::unique_ptr<Desktop> services);
 std::unique_ptr<Desktop> createDesktop();
 

@@ -1,6 +1,5 @@
 #include "MsgBox.h"
 
-#include <algorithm>
 #include <string>
 
 #include "Application.h"
@@ -12,6 +11,24 @@
 namespace toolkit {
 
 namespace {
+// Paragraphs joined by one space each.
+std::string oneLine(std::string_view text) {
+    std::string line;
+    bool broken = false;
+    for (const char c : text) {
+        if (c == '\n' || c == '\r') {
+            broken = true;
+            continue;
+        }
+        if (broken && !line.empty()) {
+            line += ' ';
+        }
+        broken = false;
+        line += c;
+    }
+    return line;
+}
+
 MessageSink& currentSink() {
     static MessageSink sink;
     return sink;
@@ -19,15 +36,15 @@ MessageSink& currentSink() {
 }  // namespace
 
 void MsgBox(std::string_view prompt, int style) {
+    // For a user who started the program from a terminal, or reads a log: the box may be gone
+    // unread, or never shown when the program is ending.
+    Warn(Application::title() + ": " + oneLine(prompt));
     if (currentSink()) {
         currentSink()(prompt, style);
         return;
     }
     if (Application::ending()) {
         // The session may be going away: a box would hold up its end.
-        std::string line(prompt);
-        std::replace(line.begin(), line.end(), '\n', ' ');
-        Warn(Application::title() + ": " + line);
         return;
     }
     OutsideTick outside;

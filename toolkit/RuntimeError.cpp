@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "MsgBox.h"
-#include "Warning.h"
 
 namespace toolkit {
 
@@ -17,7 +16,6 @@ int handlerDepth = 0;
 std::vector<std::pair<std::string, std::function<void()>>> eventEndWork;
 
 void endProgramWithReport(const RuntimeError& error) {
-    Warn("Run-time error '" + std::to_string(error.number()) + "': " + error.what());
     MsgBox("Run-time error '" + std::to_string(error.number()) + "':\n\n" + error.what(),
            vbCritical);
     // Like the runtime, end at once: no further handler runs.

@@ -10,6 +10,22 @@ KeysRefusedHandler& refusedHandler() {
     static KeysRefusedHandler handler;
     return handler;
 }
+
+KeysConsentHandler& awaitingHandler() {
+    static KeysConsentHandler handler;
+    return handler;
+}
+
+KeysConsentHandler& allowedHandler() {
+    static KeysConsentHandler handler;
+    return handler;
+}
+
+// A copy: the handler may replace itself.
+void invokeCopy(const KeysConsentHandler& handler) {
+    const KeysConsentHandler copy = handler;
+    invokeHandler(copy);
+}
 }  // namespace
 
 void ShellObject::SendKeys(std::string_view keys) {
@@ -39,6 +55,28 @@ void KeysRefusedLater(const RuntimeError& refusal) {
         const KeysRefusedHandler handler = refusedHandler();
         handler(refusal);
     });
+}
+
+void OnKeysAwaitingConsent(KeysConsentHandler handler) {
+    awaitingHandler() = std::move(handler);
+}
+
+void OnKeysAllowed(KeysConsentHandler handler) {
+    allowedHandler() = std::move(handler);
+}
+
+void KeysAwaitingConsent() {
+    invokeCopy(awaitingHandler());
+}
+
+void KeysAllowed() {
+    invokeCopy(allowedHandler());
+}
+
+void StopSendingKeys() {
+    if (Desktop* services = desktopIfMade()) {
+        services->keysNoLongerSent();
+    }
 }
 
 }  // namespace toolkit

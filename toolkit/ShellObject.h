@@ -26,4 +26,18 @@ void OnKeysRefusedLater(KeysRefusedHandler handler);
 // For the backends: hands such a refusal on as above.
 void KeysRefusedLater(const RuntimeError& refusal);
 
+// Where the desktop first asks the user whether the program may send key presses (a dialog of
+// its own), SendKeys sends nothing until the user allows them. The pulse hears when the desktop
+// starts asking and when the user has allowed the presses; a refusal comes as above. Without a
+// handler, nothing happens.
+using KeysConsentHandler = std::function<void()>;
+void OnKeysAwaitingConsent(KeysConsentHandler handler);
+void OnKeysAllowed(KeysConsentHandler handler);
+// For the backends: hand these on as above.
+void KeysAwaitingConsent();
+void KeysAllowed();
+
+// The pulse has stopped: the desktop withdraws a question it is still putting to the user.
+void StopSendingKeys();
+
 }  // namespace toolkit

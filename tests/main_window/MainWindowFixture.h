@@ -36,6 +36,16 @@ class MainWindowTest : public testing::Test {
         EXPECT_TRUE(window.HEART_PIC_RIGHT.Visible());
     }
 
+    // Nothing is sent while the desktop asks, and the button stops.
+    void expectWaiting() {
+        EXPECT_FALSE(window.SHOW_PIC_TIMER.Enabled());
+        EXPECT_FALSE(window.HIDE_PIC_TIMER.Enabled());
+        EXPECT_EQ(window.MIDDLE_BUTTON.Caption(), "STOP");
+        EXPECT_EQ(window.BackColor(), black);
+        EXPECT_TRUE(window.HEART_PIC_LEFT.Visible());
+        EXPECT_TRUE(window.HEART_PIC_RIGHT.Visible());
+    }
+
     void expectRunningShowNext(bool heartsShown) {
         EXPECT_TRUE(window.SHOW_PIC_TIMER.Enabled());
         EXPECT_FALSE(window.HIDE_PIC_TIMER.Enabled());

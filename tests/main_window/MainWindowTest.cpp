@@ -188,9 +188,17 @@ TEST_F(MainWindowTest, TheRunningPulseSendsAKeyAtEachPhaseChange) {
 TEST_F(MainWindowTest, AKeyThatCannotBeSentStopsThePulseWithOneMessage) {
     load();
     fakeDesktop().failKeyPulse = true;
+    testing::internal::CaptureStderr();
     window.SHOW_PIC_TIMER_Timer();
+    const std::string said = testing::internal::GetCapturedStderr();
     expectStopped();
     ASSERT_EQ(messages().size(), 1u);
+    // For a user who started the program from a terminal: the box's text as one line.
+    std::string line = messages()[0];
+    for (std::size_t at; (at = line.find("\n\n")) != std::string::npos;) {
+        line.replace(at, 2, " ");
+    }
+    EXPECT_EQ(said, "FERN-BADGER-PULSEWARD: " + line + "\n");
     EXPECT_NE(messages()[0].find("Num Lock"), std::string::npos);
     EXPECT_NE(messages()[0].find("XTest"), std::string::npos) << "the message says why";
     EXPECT_TRUE(testing_support::reportedErrors().empty());
@@ -222,6 +230,36 @@ TEST_F(MainWindowTest, ARefusalReportedLaterStopsThePulseWithOneMessage) {
     toolkit::KeysRefusedLater(refusal);
     EXPECT_EQ(messages().size(), 1u);
     EXPECT_TRUE(testing_support::reportedErrors().empty());
+}
+
+// The desktop asks its user whether the program may send key presses (a portal's dialog).
+TEST_F(MainWindowTest, WhileTheDesktopAsksThePulseWaitsStillAndBlackAndOnceAllowedStartsAfresh) {
+    load();
+    fakeDesktop().onKey = [] { toolkit::KeysAwaitingConsent(); };
+    window.SHOW_PIC_TIMER_Timer();
+    fakeDesktop().onKey = nullptr;
+    expectWaiting();
+    testing_support::runEventsFor(1600ms);
+    EXPECT_EQ(fakeDesktop().keyPulses, 1) << "pulses while the desktop asks";
+    expectWaiting();
+
+    toolkit::KeysAllowed();
+    expectRunningShowNext(true);
+    testing_support::runEventsFor(900ms);
+    EXPECT_EQ(fakeDesktop().keyPulses, 2);
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(MainWindowTest, StopWhileTheDesktopAsksWithdrawsTheQuestionAndALateAllowanceStartsNothing) {
+    load();
+    fakeDesktop().onKey = [] { toolkit::KeysAwaitingConsent(); };
+    window.SHOW_PIC_TIMER_Timer();
+    EXPECT_EQ(fakeDesktop().keysStopped, 0);
+    window.MIDDLE_BUTTON_Click();
+    expectStopped();
+    EXPECT_EQ(fakeDesktop().keysStopped, 1) << "the desktop was not told to withdraw its question";
+    toolkit::KeysAllowed();
+    expectStopped();
 }
 
 class MainWindowUnloadTest : public MainWindowTest {};

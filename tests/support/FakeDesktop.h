@@ -23,12 +23,14 @@ class FakeDesktop : public toolkit::Desktop {
     long setWindowPos(toolkit::WindowHandle window, toolkit::WindowHandle insertAfter, int x, int y,
                       int cx, int cy, unsigned flags) override;
     void keepOffTaskbar(toolkit::WindowHandle window) override;
+    void keysNoLongerSent() override { ++keysStopped; }
 
     void reset();
 
     // Runs at each key pulse, before it is counted.
     std::function<void()> onKey;
     int keyPulses = 0;
+    int keysStopped = 0;
     bool failKeyPulse = false;
     toolkit::WindowHandle foreground = 0;
     int foregroundQueries = 0;

@@ -14,11 +14,14 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "tests/desktop/DesktopSession.h"
 #include "tests/desktop/WaitUntil.h"
+#include "tests/wayland/GnomeShell.h"
 #include "tests/wayland/KeyClientRun.h"
 #include "tests/wayland/OutputLines.h"
 #include "tests/wayland/TestFolder.h"
@@ -58,25 +61,34 @@ class PulseThroughPortal : public ::testing::Test {
         session_->startBus();
     }
 
+    // Weston for the key route, and the windows on an X server with a window manager of their
+    // own, where a test can click: XWayland on a headless Weston has no pointer to click with.
+    void useWestonWithWindowsOnXvfb() {
+        useWeston();
+        windows_ = desktop_test::DesktopSession::start(folder_ / "x11", {});
+    }
+
+    // A command on the display the program's windows are on.
+    desktop_test::CommandResult onWindowsDisplay(const std::vector<std::string>& argv) const {
+        if (!windows_) {
+            return session_->run(argv);
+        }
+        return desktop_test::runCommand(
+            argv, desktop_test::environmentWith({{"DISPLAY", windows_->displayName()}},
+                                                {"XAUTHORITY", "WAYLAND_DISPLAY"}));
+    }
+
     void useMutter() { session_ = WaylandSession::startMutter(folder_ / "mutter"); }
 
-    // mutter's idle time in ms, as GNOME's screen saver reads it.
     std::optional<std::uint64_t> mutterIdleTime() const {
-        const auto result =
-            session_->run({"gdbus", "call", "--session", "--dest", "org.gnome.Mutter.IdleMonitor",
-                           "--object-path", "/org/gnome/Mutter/IdleMonitor/Core", "--method",
-                           "org.gnome.Mutter.IdleMonitor.GetIdletime"});
-        const auto at = result.output.find("uint64 ");
-        if (result.status != 0 || at == std::string::npos) {
-            return std::nullopt;
-        }
-        return std::stoull(result.output.substr(at + 7));
+        return wayland_test::mutterIdleTime(*session_);
     }
 
     void TearDown() override {
         run_.reset();
         portal_.reset();
         session_.reset();
+        windows_.reset();
     }
 
     void startPortal(std::vector<std::string> arguments, const std::string& logName) {
@@ -92,6 +104,9 @@ class PulseThroughPortal : public ::testing::Test {
         environment["XDG_CONFIG_HOME"] = (folder_ / "config").string();
         environment["XDG_STATE_HOME"] = (folder_ / "state").string();
         environment["QT_QPA_PLATFORM"] = "xcb";
+        if (windows_) {
+            environment["DISPLAY"] = windows_->displayName();
+        }
         run_ = session_->startClient({program_}, log(), environment);
     }
 
@@ -114,6 +129,27 @@ class PulseThroughPortal : public ::testing::Test {
             10s);
     }
 
+    // The main window's XID, once it is mapped.
+    std::optional<unsigned long> mainWindow() const {
+        const auto found = onWindowsDisplay({"xdotool", "search", "--name", "^ +PULSEWARD$"});
+        if (found.status != 0) {
+            return std::nullopt;
+        }
+        return std::stoul(found.output);
+    }
+
+    // The window's background beside its left heart, as "#RRGGBB".
+    std::string backgroundColour(unsigned long window) const {
+        const auto pixel = onWindowsDisplay({"import", "-window", std::to_string(window), "-crop",
+                                             "1x1+34+12", "-depth", "8", "txt:-"});
+        const auto at = pixel.output.rfind('#');
+        return at == std::string::npos ? pixel.output : pixel.output.substr(at, 7);
+    }
+
+    bool backgroundTurns(unsigned long window, const std::string& colour) const {
+        return waitUntil([&] { return backgroundColour(window) == colour; }, 5s);
+    }
+
     fs::path log() const { return folder_ / "program.log"; }
     fs::path tokenFile() const {
         return folder_ / "state" / "FERN-BADGER-PULSEWARD" / "remote-desktop-token";
@@ -124,6 +160,7 @@ class PulseThroughPortal : public ::testing::Test {
     std::string program_;
     std::string fakePortal_;
     std::unique_ptr<WaylandSession> session_;
+    std::unique_ptr<desktop_test::DesktopSession> windows_;
     std::unique_ptr<ChildProcess> portal_;
     std::optional<OutputLines> portalLog_;
     std::unique_ptr<ChildProcess> run_;
@@ -148,6 +185,14 @@ TEST_F(PulseThroughPortal, EachPhaseGoesThroughThePortalAndTheTokenComesBackAtTh
         << fileText(log());
     const std::string token = "token-" + std::to_string(portal_->pid());
     EXPECT_EQ(fileText(tokenFile()), token + "\n");
+    // The desktop's dialog belongs to the program's window on XWayland.
+    const auto window = session_->run({"xdotool", "search", "--name", "^ +PULSEWARD$"});
+    ASSERT_EQ(window.status, 0) << window.output;
+    std::ostringstream parent;
+    parent << "x11:" << std::hex << std::stoull(window.output);
+    EXPECT_EQ(portalSaid("Start granted restore_token=" + token + " parent_window=" + parent.str()),
+              1u)
+        << portalLog_->text();
 
     // The next run hands the token back.
     run_->stop();
@@ -166,8 +211,70 @@ TEST_F(PulseThroughPortal, TheUserRefusingStopsThePulseWithAMessage) {
     // once the refusal has been given.
     ASSERT_TRUE(portalSays("Start refused")) << portalLog_->text() << fileText(log());
     EXPECT_TRUE(messageBoxShown()) << "no message box\n" << fileText(log());
+    EXPECT_NE(fileText(log()).find("FERN-BADGER-PULSEWARD: The Num Lock key press could not be "
+                                   "sent, so the pulse has stopped. The user did not allow"),
+              std::string::npos)
+        << "the box's reason is on stderr too\n"
+        << fileText(log());
     EXPECT_TRUE(run_->running()) << fileText(log());
     EXPECT_EQ(portalSaid("keysym"), 0u) << portalLog_->text();
+}
+
+// The window is red only while presses reach the desktop: while the desktop asks its user, it is
+// black, and it turns red, with the pulse starting afresh, once the user allows the presses.
+TEST_F(PulseThroughPortal, WhileTheDesktopAsksTheWindowIsBlackAndTurnsRedOnceAllowed) {
+    useWeston();
+    startPortal({"--answer-after", "3000"}, "portal.log");
+    startProgram();
+    ASSERT_TRUE(portalSays("asking")) << portalLog_->text() << fileText(log());
+    const auto window = mainWindow();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(backgroundTurns(*window, "#000000")) << backgroundColour(*window);
+    ASSERT_TRUE(portalSays("Start granted")) << portalLog_->text();
+    EXPECT_TRUE(backgroundTurns(*window, "#FF0000")) << backgroundColour(*window);
+    ASSERT_TRUE(portalSays("keysym 65407 pressed")) << portalLog_->text();
+    const auto lines = portalLog_->lines();
+    const auto granted = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.starts_with("Start granted");
+    });
+    EXPECT_TRUE(std::none_of(lines.begin(), granted,
+                             [](const std::string& line) { return line.starts_with("keysym"); }))
+        << "a press while the desktop asked\n"
+        << portalLog_->text();
+}
+
+// STOP while the desktop asks withdraws the question (its dialog goes) and stops the pulse.
+TEST_F(PulseThroughPortal, StopWhileTheDesktopAsksWithdrawsTheQuestion) {
+    useWestonWithWindowsOnXvfb();
+    startPortal({"--answer-after", "-1"}, "portal.log");
+    startProgram();
+    ASSERT_TRUE(portalSays("asking")) << portalLog_->text() << fileText(log());
+    const auto window = mainWindow();
+    ASSERT_TRUE(window);
+    const auto clicked = onWindowsDisplay(
+        {"xdotool", "mousemove", "--window", std::to_string(*window), "60", "12", "click", "1"});
+    ASSERT_EQ(clicked.status, 0) << clicked.output;
+    EXPECT_TRUE(portalSays("Close request=")) << portalLog_->text() << fileText(log());
+    EXPECT_TRUE(portalSays("Close session=")) << portalLog_->text();
+    EXPECT_EQ(backgroundColour(*window), "#000000");
+    EXPECT_TRUE(run_->running()) << fileText(log());
+    EXPECT_EQ(fileText(log()).find("could not be sent"), std::string::npos)
+        << "withdrawing the question is no failure\n"
+        << fileText(log());
+}
+
+// The user leaves the desktop's dialog unanswered and the program ends (a logout, say): the
+// question is withdrawn, so the dialog goes with the program.
+TEST_F(PulseThroughPortal, TheProgramEndingWhileTheDesktopAsksWithdrawsTheQuestion) {
+    useWeston();
+    startPortal({"--answer-after", "-1"}, "portal.log");
+    startProgram();
+    ASSERT_TRUE(portalSays("asking")) << portalLog_->text() << fileText(log());
+    const int status = run_->stop();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << desktop_test::describeStatus(status);
+    EXPECT_TRUE(portalSays("Close request=")) << portalLog_->text() << fileText(log());
+    EXPECT_TRUE(portalSays("Close session=")) << portalLog_->text() << fileText(log());
 }
 
 TEST_F(PulseThroughPortal, TheDesktopClosingTheSessionMidRunStopsThePulseWithAMessage) {

@@ -176,5 +176,21 @@ TEST_F(WaylandFixtures, WestonMapsTheKeyClientAndRunsXWayland) {
     EXPECT_NE(typed.status, 0) << typed.output;
 }
 
+// A service installed on the machine (a real desktop portal, say) must not start on a test's bus
+// and take the names of the test's own fakes; the tests that mean to start one say so.
+TEST_F(WaylandFixtures, TheSessionBusStartsOnlyTheServicesATestNames) {
+    auto session = WaylandSession::startWeston(folder_ / "weston");
+    const fs::path services = folder_ / "services";
+    fs::create_directories(services);
+    std::ofstream(services / "org.example.PulsewardTest.service")
+        << "[D-BUS Service]\nName=org.example.PulsewardTest\nExec=/bin/true\n";
+    session->startBus({.folders = {services}});
+    const auto names = session->run({"gdbus", "call", "--session", "--dest", "org.freedesktop.DBus",
+                                     "--object-path", "/org/freedesktop/DBus", "--method",
+                                     "org.freedesktop.DBus.ListActivatableNames"});
+    ASSERT_EQ(names.status, 0) << names.output;
+    EXPECT_EQ(names.output, "(['org.freedesktop.DBus', 'org.example.PulsewardTest'],)\n");
+}
+
 }  // namespace
 }  // namespace wayland_test

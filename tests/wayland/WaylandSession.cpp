@@ -26,14 +26,6 @@ namespace {
 
 constexpr auto startLimit = 20s;
 
-// No bar, no background program, nothing sway would start in a session of its own (its `exec`
-// children leave our process group). XWayland starts when its first client connects.
-constexpr const char* swayConfig =
-    R"(# The Wayland tests' sway: one headless output, XWayland (or none), nothing else.
-xwayland %s
-focus_follows_mouse no
-)";
-
 void handToUser(const fs::path& path, mode_t mode) {
     if (chown(path.c_str(), WaylandSession::user(), WaylandSession::user()) != 0 ||
         chmod(path.c_str(), mode) != 0) {
@@ -99,90 +91,6 @@ std::string xDisplayOwnedBy(pid_t pid) {
 
 }  // namespace
 
-std::unique_ptr<WaylandSession> WaylandSession::startSway(const fs::path& folder,
-                                                          bool withXWayland) {
-    std::unique_ptr<WaylandSession> session(new WaylandSession);
-    session->prepareFolders(folder);
-    const fs::path config = folder / "sway.config";
-    std::string text = swayConfig;
-    text.replace(text.find("%s"), 2, withXWayland ? "enable" : "disable");
-    std::ofstream(config) << text;
-    session->startCompositor({"sway", "--config", config.string()}, "sway.log");
-    session->waitForSocket({});
-    session->waitForSway();
-    if (withXWayland) {
-        session->findXDisplay();
-    }
-    return session;
-}
-
-std::unique_ptr<WaylandSession> WaylandSession::startWeston(const fs::path& folder,
-                                                            bool withXWayland) {
-    std::unique_ptr<WaylandSession> session(new WaylandSession);
-    session->prepareFolders(folder);
-    const std::string socket = "wayland-pulseward";
-    std::vector<std::string> argv = {"weston", "--backend=headless-backend.so",
-                                     "--socket=" + socket, "--no-config", "--idle-time=0"};
-    if (withXWayland) {
-        argv.push_back("--xwayland");
-    }
-    session->startCompositor(argv, "weston.log");
-    session->waitForSocket(socket);
-    if (withXWayland) {
-        session->findXDisplay();
-    }
-    return session;
-}
-
-std::unique_ptr<WaylandSession> WaylandSession::startKWin(
-    const fs::path& folder, const std::vector<fs::path>& fakeInputPrograms) {
-    std::unique_ptr<WaylandSession> session(new WaylandSession);
-    session->prepareFolders(folder);
-    // The installed kwin_wayland carries cap_sys_resource, which these machines refuse to
-    // execute; a copy has none and keeps the name KWin goes by.
-    const fs::path kwin = folder / "bin" / "kwin_wayland";
-    fs::create_directories(kwin.parent_path());
-    fs::copy_file("/usr/bin/kwin_wayland", kwin, fs::copy_options::overwrite_existing);
-    fs::permissions(kwin, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                              fs::perms::others_read | fs::perms::others_exec);
-    const fs::path applications = folder / "data" / "applications";
-    fs::create_directories(applications);
-    for (const auto& program : fakeInputPrograms) {
-        std::ofstream(applications / (program.filename().string() + ".desktop"))
-            << "[Desktop Entry]\nType=Application\nName=" << program.filename().string()
-            << "\nExec=" << program.string()
-            << "\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n";
-    }
-    const std::string socket = "wayland-pulseward";
-    session->startBus();
-    session->startCompositor({kwin.string(), "--virtual", "--xwayland", "--socket", socket,
-                              "--no-lockscreen", "--no-global-shortcuts", "--no-kactivities"},
-                             "kwin.log",
-                             {{"XDG_DATA_HOME", (folder / "data").string()},
-                              {"QT_LOGGING_RULES", "kwin_scripting.debug=true"}});
-    session->waitForSocket(socket);
-    session->findXDisplay();
-    return session;
-}
-
-std::unique_ptr<WaylandSession> WaylandSession::startMutter(const fs::path& folder) {
-    std::unique_ptr<WaylandSession> session(new WaylandSession);
-    session->prepareFolders(folder);
-    session->startBus();
-    session->startCompositor(
-        {"mutter", "--headless", "--virtual-monitor", "1280x1024", "--wayland"}, "mutter.log");
-    session->waitForSocket({});
-    session->findXDisplay();
-    // mutter's XWayland lets in only the clients that bring the cookie it leaves there.
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(session->runtime_, error)) {
-        if (entry.path().filename().string().starts_with(".mutter-Xwaylandauth.")) {
-            session->xAuthority_ = entry.path().string();
-        }
-    }
-    return session;
-}
-
 WaylandSession::~WaylandSession() {
     if (compositor_) {
         const pid_t group = compositor_->pid();
@@ -196,17 +104,51 @@ WaylandSession::~WaylandSession() {
     if (bus_) {
         bus_->stop();
     }
+    if (systemBus_) {
+        systemBus_->stop();
+    }
 }
 
-void WaylandSession::startBus() {
+void WaylandSession::startBus(const desktop_test::BusServices& services) {
     const fs::path socket = runtime_ / "bus";
     busAddress_ = "unix:path=" + socket.string();
     bus_ = std::make_unique<ChildProcess>(SpawnOptions{
-        asUser({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + busAddress_}),
+        asUser(desktop_test::privateBusCommand(folder_ / "bus.conf", busAddress_, services)),
         clientEnvironment(), folder_ / "dbus-daemon.log"});
     if (!waitUntil([&] { return fs::exists(socket) || !bus_->running(); }, startLimit) ||
         !bus_->running()) {
         throw std::runtime_error("the session bus did not start; see " + folder_.string());
+    }
+}
+
+// Empty: nothing can be started on it, so no service of the machine's takes part.
+void WaylandSession::startSystemBus() {
+    const fs::path socket = runtime_ / "system-bus";
+    systemBusAddress_ = "unix:path=" + socket.string();
+    systemBus_ = std::make_unique<ChildProcess>(SpawnOptions{
+        asUser(desktop_test::privateBusCommand(folder_ / "system-bus.conf", systemBusAddress_)),
+        clientEnvironment(), folder_ / "system-bus.log"});
+    if (!waitUntil([&] { return fs::exists(socket) || !systemBus_->running(); }, startLimit) ||
+        !systemBus_->running()) {
+        throw std::runtime_error("the system bus did not start; see " + folder_.string());
+    }
+}
+
+void WaylandSession::setActivationEnvironment(const std::string& desktop) {
+    std::string variables =
+        "dict:string:string:XDG_CURRENT_DESKTOP," + desktop + ",WAYLAND_DISPLAY," + waylandDisplay_;
+    if (!xDisplay_.empty()) {
+        variables += ",DISPLAY," + xDisplay_;
+    }
+    if (!xAuthority_.empty()) {
+        variables += ",XAUTHORITY," + xAuthority_;
+    }
+    const auto result = run({"dbus-send", "--session", "--print-reply",
+                             "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                             "org.freedesktop.DBus.UpdateActivationEnvironment", variables});
+    if (result.status != 0) {
+        throw std::runtime_error("the session bus did not take the activation environment: " +
+                                 result.output);
     }
 }
 
@@ -292,6 +234,16 @@ void WaylandSession::findXDisplay() {
     }
 }
 
+// mutter's XWayland lets in only the clients that bring the cookie it leaves there.
+void WaylandSession::findXAuthority() {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(runtime_, error)) {
+        if (entry.path().filename().string().starts_with(".mutter-Xwaylandauth.")) {
+            xAuthority_ = entry.path().string();
+        }
+    }
+}
+
 std::vector<std::string> WaylandSession::clientEnvironment(
     const std::map<std::string, std::string>& extra) const {
     std::map<std::string, std::string> set = {{"HOME", home_.string()},
@@ -312,11 +264,15 @@ std::vector<std::string> WaylandSession::clientEnvironment(
     if (!busAddress_.empty()) {
         set["DBUS_SESSION_BUS_ADDRESS"] = busAddress_;
     }
+    if (!systemBusAddress_.empty()) {
+        set["DBUS_SYSTEM_BUS_ADDRESS"] = systemBusAddress_;
+    }
     for (const auto& [name, value] : extra) {
         set[name] = value;
     }
-    return environmentWith(set, {"WAYLAND_", "DISPLAY", "XDG_", "SWAYSOCK", "I3SOCK", "WLR_",
-                                 "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS"});
+    return environmentWith(
+        set, {"WAYLAND_", "DISPLAY", "XDG_", "SWAYSOCK", "I3SOCK", "WLR_", "XAUTHORITY",
+              "DBUS_SESSION_BUS_ADDRESS", "DBUS_SYSTEM_BUS_ADDRESS"});
 }
 
 uid_t WaylandSession::user() {

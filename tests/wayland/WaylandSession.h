@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/desktop/ChildProcess.h"
+#include "tests/desktop/PrivateBus.h"
 
 namespace wayland_test {
 
@@ -36,13 +37,20 @@ class WaylandSession {
     // runtimeFolder()/bus, which its clients are given too; what its scripts print goes to
     // kwin.log. Each program listed gets an installed .desktop file (under XDG_DATA_HOME, which
     // KWin reads) that lets it use KWin's fake input. KWin runs from a copy without the file
-    // capability its binary carries.
+    // capability its binary carries. The bus starts the services named (KDE's own desktop
+    // portal among the installed ones).
     static std::unique_ptr<WaylandSession> startKWin(
         const std::filesystem::path& folder,
-        const std::vector<std::filesystem::path>& fakeInputPrograms = {});
+        const std::vector<std::filesystem::path>& fakeInputPrograms = {},
+        const desktop_test::BusServices& services = {});
     // mutter headless with XWayland (the portal's tests), on a session bus of its own at
     // runtimeFolder()/bus, which its clients are given too.
     static std::unique_ptr<WaylandSession> startMutter(const std::filesystem::path& folder);
+    // gnome-shell headless with XWayland, in unsafe mode (org.gnome.Shell.Eval answers), on a
+    // session bus of its own that starts the services installed on the machine (the desktop
+    // portal and GNOME's backend for it among them), and an empty system bus of its own, without
+    // which the shell does not start. Returned once the shell has started and left its overview.
+    static std::unique_ptr<WaylandSession> startGnomeShell(const std::filesystem::path& folder);
     ~WaylandSession();
     WaylandSession(const WaylandSession&) = delete;
     WaylandSession& operator=(const WaylandSession&) = delete;
@@ -56,10 +64,14 @@ class WaylandSession {
     const std::filesystem::path& home() const { return home_; }
     const std::filesystem::path& logFolder() const { return folder_; }
     // A session bus of the session's own at runtimeFolder()/bus, run as its user; the clients
-    // started from then on are given it.
-    void startBus();
+    // started from then on are given it. It starts only the services named (by default none).
+    void startBus(const desktop_test::BusServices& services = {});
     // The session's own D-Bus address, empty without one.
     const std::string& busAddress() const { return busAddress_; }
+    // Hands the session's displays and the desktop's name (XDG_CURRENT_DESKTOP) to the services
+    // the session bus starts from then on, as a session manager does: the desktop portal picks
+    // its backend by that name.
+    void setActivationEnvironment(const std::string& desktop);
     bool running() { return compositor_ && compositor_->running(); }
     // Also the process group of everything the compositor starts itself (XWayland).
     pid_t compositorPid() const { return compositor_->pid(); }
@@ -92,6 +104,8 @@ class WaylandSession {
     void waitForSocket(const std::string& fixedName);
     void waitForSway();
     void findXDisplay();
+    void findXAuthority();
+    void startSystemBus();
 
     std::filesystem::path folder_;
     std::filesystem::path runtime_;
@@ -102,6 +116,8 @@ class WaylandSession {
     std::string xAuthority_;
     std::string busAddress_;
     std::unique_ptr<ChildProcess> bus_;
+    std::string systemBusAddress_;
+    std::unique_ptr<ChildProcess> systemBus_;
     std::unique_ptr<ChildProcess> compositor_;
 };
 

@@ -109,7 +109,8 @@ TEST_F(WarningTest, TheRunTimeErrorReportGoesToTheDebugOutputToo) {
             });
             toolkit::reportRuntimeError(toolkit::RuntimeError::typeMismatch());
         },
-        testing::ExitedWithCode(1), "debug output: Run-time error '13': Type mismatch");
+        testing::ExitedWithCode(1),
+        "debug output: FERN-BADGER-PULSEWARD: Run-time error '13': Type mismatch");
 }
 
 }  // namespace

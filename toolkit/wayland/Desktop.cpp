@@ -6,8 +6,8 @@
 // (zwp_virtual_keyboard_manager_v1: sway, Hyprland, labwc, wayfire, river) or else KWin's fake
 // input (org_kde_kwin_fake_input), on the program's own Wayland connection (Connection.h), else
 // through the desktop portal's remote desktop (org.freedesktop.portal.RemoteDesktop on the
-// session bus: GNOME, KDE), which asks the user once; the foreground window and the topmost band
-// through X11 on XWayland, as on X11; one line on stderr naming the route in use; a stopped
+// session bus: GNOME, KDE), which may ask the user first; the foreground window and the topmost
+// band through X11 on XWayland, as on X11; one line on stderr naming the route in use; a stopped
 // pulse with a message naming the routes tried where none works, when the compositor goes away,
 // or when the user or the desktop refuses the portal's session. XTest through XWayland is never
 // used, as the compositor would not see it.

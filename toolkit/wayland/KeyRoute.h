@@ -21,6 +21,8 @@ class KeyRoute {
     // presses are accepted but not sent.
     virtual bool asking() const { return false; }
     virtual void pressAndRelease(Key key) = 0;
+    // The pulse has stopped: a route still asking the user withdraws the question.
+    virtual void pulseStopped() {}
     // Lets go of whatever open() took; harmless when nothing is open.
     virtual void close() = 0;
 };

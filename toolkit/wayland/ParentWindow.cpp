@@ -7,8 +7,10 @@
 #include <wayland-client.h>
 #include <QGuiApplication>
 #include <QWindow>
+#include <cstdio>
 #include <cstring>
 
+#include "../Forms.h"
 #include "xdg-foreign-unstable-v2-client-protocol.h"
 
 namespace toolkit::wayland {
@@ -63,12 +65,7 @@ QWindow* programWindow() {
     return nullptr;
 }
 
-}  // namespace
-
-std::string portalParentWindow() {
-    if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
-        return {};
-    }
+std::string waylandParentWindow() {
     QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
     QWindow* window = programWindow();
     if (!native || !window) {
@@ -100,6 +97,26 @@ std::string portalParentWindow() {
         return {};
     }
     return "wayland:" + last.handle;
+}
+
+}  // namespace
+
+std::string portalParentWindow() {
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        return waylandParentWindow();
+    }
+    if (Forms.Count() == 0) {
+        return {};
+    }
+    // The windows are on XWayland.
+    const WindowHandle window = Forms(0).hWnd();
+    return window ? x11ParentWindow(window) : std::string();
+}
+
+std::string x11ParentWindow(WindowHandle window) {
+    char text[32];
+    std::snprintf(text, sizeof text, "x11:%llx", static_cast<unsigned long long>(window));
+    return text;
 }
 
 }  // namespace toolkit::wayland

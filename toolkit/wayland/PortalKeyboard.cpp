@@ -12,7 +12,6 @@
 #include "../RuntimeError.h"
 #include "../ShellObject.h"
 #include "../Warning.h"
-#include "ParentWindow.h"
 
 namespace toolkit::wayland {
 
@@ -29,6 +28,8 @@ constexpr unsigned persistUntilRevoked = 2;
 constexpr int numLockKeysym = 0xff7f;  // XKB_KEY_Num_Lock
 // Reading the interface's properties may start the portal service first.
 constexpr int propertiesLimitMs = 10000;
+// Quicker than anyone answers a dialog: the desktop asked nobody.
+constexpr qint64 answeredUnaskedMs = 1000;
 
 std::string text(const QString& value) {
     return value.toStdString();
@@ -74,15 +75,35 @@ bool sessionBusNamed() {
             std::filesystem::exists(std::filesystem::path(runtime) / "bus", error));
 }
 
+// Tests may shorten the time the user has to answer (PULSEWARD_PORTAL_ANSWER_LIMIT_MS).
+int answerLimit() {
+    const char* limit = std::getenv("PULSEWARD_PORTAL_ANSWER_LIMIT_MS");
+    if (!limit || !*limit) {
+        return PortalKeyboard::answerLimitMs;
+    }
+    char* end = nullptr;
+    const long ms = std::strtol(limit, &end, 10);
+    return *end == '\0' && ms > 0 && ms <= PortalKeyboard::answerLimitMs
+               ? static_cast<int>(ms)
+               : PortalKeyboard::answerLimitMs;
+}
+
+std::string duration(int ms) {
+    return ms % 1000 == 0 ? std::to_string(ms / 1000) + " seconds" : std::to_string(ms) + " ms";
+}
+
 }  // namespace
 
-PortalKeyboard::PortalKeyboard(std::filesystem::path tokenFile)
-    : bus_(QString()), tokenFile_(tokenFile.empty() ? restoreTokenFile() : std::move(tokenFile)) {
+PortalKeyboard::PortalKeyboard(std::filesystem::path tokenFile, ParentWindow parentWindow)
+    : bus_(QString()),
+      tokenFile_(tokenFile.empty() ? restoreTokenFile() : std::move(tokenFile)),
+      parentWindow_(std::move(parentWindow)) {
     answerLimit_.setSingleShot(true);
-    answerLimit_.setInterval(answerLimitMs);
+    answerLimit_.setInterval(answerLimit());
     connect(&answerLimit_, &QTimer::timeout, this, [this] {
-        fail("The desktop did not answer the program's request to send key presses within " +
-             std::to_string(answerLimitMs / 1000) + " seconds.");
+        fail("Nobody allowed the program to send key presses within " +
+             duration(answerLimit_.interval()) +
+             " of the desktop asking, so the program withdrew its request.");
     });
 }
 
@@ -207,9 +228,10 @@ void PortalKeyboard::answered(uint response, const QVariantMap& results) {
         }
         case State::SelectingDevices:
             state_ = State::Starting;
+            startAsked_.start();
             request(QStringLiteral("Start"),
                     {QVariant::fromValue(QDBusObjectPath(sessionPath_)),
-                     QString::fromStdString(portalParentWindow())},
+                     QString::fromStdString(parentWindow_ ? parentWindow_() : std::string())},
                     {});
             return;
         case State::Starting: {
@@ -222,8 +244,13 @@ void PortalKeyboard::answered(uint response, const QVariantMap& results) {
                 fail("The desktop started the session without a keyboard.");
                 return;
             }
+            // A kept grant comes back with the token; a grant within moments came without a
+            // dialog, as nobody reads one, allows and confirms that fast.
+            reopensWithoutAsking_ =
+                (version_ >= 2 && !token.isEmpty()) || startAsked_.elapsed() < answeredUnaskedMs;
             state_ = State::Granted;
             Warn("key presses go to the compositor through " + std::string(name()));
+            KeysAllowed();
             return;
         }
         default:
@@ -265,6 +292,15 @@ void PortalKeyboard::pressAndRelease(Key) {
     sendKey(false);
 }
 
+// The desktop shows that a remote desktop session is open (GNOME's indicator, Plasma's tray
+// item), so a stopped pulse lets go of it, unless opening it again would put the question to
+// the user again.
+void PortalKeyboard::pulseStopped() {
+    if (asking() || (state_ == State::Granted && reopensWithoutAsking_)) {
+        close();
+    }
+}
+
 void PortalKeyboard::sendKey(bool pressed) {
     QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath, remoteDesktop,
                                                        QStringLiteral("NotifyKeyboardKeysym"));
@@ -284,6 +320,11 @@ void PortalKeyboard::fail(const std::string& reason) {
 
 void PortalKeyboard::close() {
     answerLimit_.stop();
+    // A question still put to the user is withdrawn, or the desktop's dialog stays up.
+    if (!requestPath_.isEmpty() && bus_.isConnected()) {
+        bus_.send(QDBusMessage::createMethodCall(portalService, requestPath_, requestInterface,
+                                                 QStringLiteral("Close")));
+    }
     stopListening();
     portalWatch_.reset();
     if (!sessionPath_.isEmpty()) {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "../RuntimeError.h"
+#include "../ShellObject.h"
 #include "../Warning.h"
 
 namespace toolkit::wayland {
@@ -43,10 +44,13 @@ KeyRoute& WaylandDesktop::workingRoute() {
         try {
             route->open();
             working_ = route.get();
-            Warn(route->asking()
-                     ? "asking the desktop to allow key presses through " +
-                           std::string(route->name()) + "; none is sent until it does"
-                     : "key presses go to the compositor through " + std::string(route->name()));
+            if (route->asking()) {
+                Warn("asking the desktop to allow key presses through " +
+                     std::string(route->name()) + "; none is sent until it does");
+                KeysAwaitingConsent();
+            } else {
+                Warn("key presses go to the compositor through " + std::string(route->name()));
+            }
             return *working_;
         } catch (const RuntimeError& refusal) {
             route->close();
@@ -60,11 +64,20 @@ KeyRoute& WaylandDesktop::workingRoute() {
         "XWayland (XTest) reach X11 programs only, so they would not count as input.\n\n"
         "Tried:" +
             (tried.empty() ? std::string("\n- nothing: this build has no route") : tried) +
-            "\n\nWhat you can do: allow the program to send input if the desktop asks (GNOME "
-            "asks once, in a dialog), on KDE Plasma run the installed program (KWin reads its "
+            "\n\nWhat you can do: allow the program to send input when the desktop asks (GNOME "
+            "asks in a dialog: at every start of the program with version 1 of the desktop "
+            "portal's remote desktop, as on Debian 12, and once with version 2, which keeps the "
+            "answer; KDE Plasma 5.27 shows no dialog, only a notification and a tray item), on "
+            "KDE Plasma run the installed program (KWin reads its "
             "permission from the installed .desktop file), use a compositor that offers a "
             "virtual keyboard (sway and the other wlroots compositors do), or log in to an X11 "
             "session.");
+}
+
+void WaylandDesktop::keysNoLongerSent() {
+    if (working_) {
+        working_->pulseStopped();
+    }
 }
 
 WindowHandle WaylandDesktop::foregroundWindow() {

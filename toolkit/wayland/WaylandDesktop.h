@@ -28,6 +28,7 @@ class WaylandDesktop : public Desktop {
     long setWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y, int cx, int cy,
                       unsigned flags) override;
     void keepOffTaskbar(WindowHandle window) override;
+    void keysNoLongerSent() override;
 
   private:
     KeyRoute& workingRoute();

@@ -6,6 +6,8 @@
 //   --refuse          the user declines the dialog (Start answers 1)
 //   --close-after N   the desktop closes the session after N key presses and releases
 //   --no-keyboard     no keyboard among the device types it offers
+//   --answer-after MS the user answers the dialog only after MS ms (-1: never); meanwhile it
+//                     says "asking", and a request closed by the program is never answered
 //   --relay-mutter    hands each key on to mutter's own remote desktop on the same bus
 //                     (org.gnome.Mutter.RemoteDesktop), on this one connection for the whole
 //                     run, as mutter ties a session to the connection that created it
@@ -17,9 +19,12 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
+#include <QSet>
 #include <QStringList>
+#include <QTimer>
 #include <QVariantMap>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 namespace {
@@ -34,6 +39,7 @@ struct Behaviour {
     int closeAfter = -1;
     bool keyboard = true;
     bool relay = false;
+    int answerAfter = 0;
 };
 
 void say(const QString& line) {
@@ -58,6 +64,13 @@ class FakePortal : public QDBusVirtualObject {
         const QList<QVariant> arguments = message.arguments();
         if (message.interface() == QLatin1String("org.freedesktop.DBus.Properties")) {
             return properties(message, member);
+        }
+        if (message.interface() == QLatin1String("org.freedesktop.portal.Request") &&
+            member == QLatin1String("Close")) {
+            say(QStringLiteral("Close request=%1").arg(message.path()));
+            closedRequests_.insert(message.path());
+            reply(message, {});
+            return true;
         }
         if (message.interface() == QLatin1String("org.freedesktop.portal.Session") &&
             member == QLatin1String("Close")) {
@@ -98,9 +111,13 @@ class FakePortal : public QDBusVirtualObject {
         } else if (member == QLatin1String("Start")) {
             const QVariantMap options = qdbus_cast<QVariantMap>(arguments.value(2));
             if (behaviour_.refuse) {
-                say(QStringLiteral("Start refused"));
+                say(QStringLiteral("Start refused parent_window=%1")
+                        .arg(arguments.value(1).toString()));
                 answer(message, options, 1, {});
                 return true;
+            }
+            if (behaviour_.answerAfter != 0) {
+                say(QStringLiteral("asking parent_window=%1").arg(arguments.value(1).toString()));
             }
             QVariantMap results{{QStringLiteral("devices"), 1u}};
             QString token = QStringLiteral("none");
@@ -108,11 +125,14 @@ class FakePortal : public QDBusVirtualObject {
                 token = QStringLiteral("token-%1").arg(QCoreApplication::applicationPid());
                 results.insert(QStringLiteral("restore_token"), token);
             }
-            say(QStringLiteral("Start granted restore_token=%1").arg(token));
             if (behaviour_.relay) {
                 relay(mutterSession_, mutterSessionInterface, QStringLiteral("Start"), {});
             }
-            answer(message, options, 0, results);
+            answer(message, options, 0, results,
+                   [this, token, parent = arguments.value(1).toString()] {
+                       say(QStringLiteral("Start granted restore_token=%1 parent_window=%2")
+                               .arg(token, parent));
+                   });
         } else if (member == QLatin1String("NotifyKeyboardKeysym") ||
                    member == QLatin1String("NotifyKeyboardKeycode")) {
             notify(message, member == QLatin1String("NotifyKeyboardKeysym"));
@@ -192,17 +212,32 @@ class FakePortal : public QDBusVirtualObject {
         bus_.send(message.createReply(values));
     }
 
-    // The request's handle first, then its answer on the request object.
+    // The request's handle first, then its answer on the request object: at once, or for Start
+    // when the user answers, unless the program has closed the request by then.
     void answer(const QDBusMessage& message, const QVariantMap& options, unsigned response,
-                const QVariantMap& results) {
+                const QVariantMap& results, std::function<void()> answered = {}) {
         const QString request = desktopPath + QStringLiteral("/request/") + senderPart(message) +
                                 QLatin1Char('/') +
                                 options.value(QStringLiteral("handle_token")).toString();
         reply(message, {QVariant::fromValue(QDBusObjectPath(request))});
-        QDBusMessage signal = QDBusMessage::createSignal(
-            request, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
-        signal << response << results;
-        bus_.send(signal);
+        const auto send = [this, request, response, results, answered] {
+            if (closedRequests_.contains(request)) {
+                return;
+            }
+            if (answered) {
+                answered();
+            }
+            QDBusMessage signal = QDBusMessage::createSignal(
+                request, QStringLiteral("org.freedesktop.portal.Request"),
+                QStringLiteral("Response"));
+            signal << response << results;
+            bus_.send(signal);
+        };
+        if (!answered || behaviour_.answerAfter == 0) {
+            send();
+        } else if (behaviour_.answerAfter > 0) {
+            QTimer::singleShot(behaviour_.answerAfter, send);
+        }
     }
 
     Behaviour behaviour_;
@@ -212,6 +247,7 @@ class FakePortal : public QDBusVirtualObject {
     unsigned persist_ = 0;
     int keys_ = 0;
     QString mutterSession_;
+    QSet<QString> closedRequests_;
 };
 
 }  // namespace
@@ -230,6 +266,8 @@ int main(int argc, char** argv) {
             behaviour.keyboard = false;
         } else if (argument == QLatin1String("--version") && i + 1 < arguments.size()) {
             behaviour.version = arguments[++i].toUInt();
+        } else if (argument == QLatin1String("--answer-after") && i + 1 < arguments.size()) {
+            behaviour.answerAfter = arguments[++i].toInt();
         } else if (argument == QLatin1String("--close-after") && i + 1 < arguments.size()) {
             behaviour.closeAfter = arguments[++i].toInt();
         } else {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "tests/desktop/ChildProcess.h"
+#include "tests/desktop/PrivateBus.h"
 #include "tests/desktop/WaitUntil.h"
 #include "tests/wayland/OutputLines.h"
 #include "toolkit/RuntimeError.h"
@@ -40,6 +41,7 @@ const std::string numLockPressed = "keysym 65407 pressed";
 const std::string numLockReleased = "keysym 65407 released";
 
 fs::path testFolder;
+const std::string parentWindow = "x11:4a00007";
 
 // Lets the route's D-Bus traffic through until the condition holds or the limit passes.
 template <typename Condition>
@@ -113,7 +115,7 @@ class PortalKeyboardTest : public ::testing::Test {
 
     PortalKeyboard& route() {
         if (!route_) {
-            route_ = std::make_unique<PortalKeyboard>(tokenFile_);
+            route_ = std::make_unique<PortalKeyboard>(tokenFile_, [] { return parentWindow; });
         }
         return *route_;
     }
@@ -146,13 +148,17 @@ class PortalKeyboardTest : public ::testing::Test {
 
 TEST_F(PortalKeyboardTest, OnceGrantedEachPressGoesToTheDesktopAsANumLockPressAndRelease) {
     startPortal();
+    int allowed = 0;
+    toolkit::OnKeysAllowed([&allowed] { ++allowed; });
     route().open();
     EXPECT_TRUE(route().ready()) << "waiting for the user's answer counts as open";
     EXPECT_TRUE(route().asking());
     ::testing::internal::CaptureStderr();
     const bool granted = pressUntilGranted();
     const std::string said = ::testing::internal::GetCapturedStderr();
+    toolkit::OnKeysAllowed(nullptr);
     ASSERT_TRUE(granted) << log_->text();
+    EXPECT_EQ(allowed, 1) << "the pulse was not told";
     EXPECT_FALSE(route().asking());
     EXPECT_EQ(said,
               "key presses go to the compositor through org.freedesktop.portal.RemoteDesktop\n")
@@ -172,6 +178,11 @@ TEST_F(PortalKeyboardTest, OnceGrantedEachPressGoesToTheDesktopAsANumLockPressAn
     EXPECT_EQ(portalSaid("SelectDevices types=1 persist_mode=2 restore_token=none"), 1u)
         << log_->text();
     EXPECT_EQ(portalSaid("Start"), 1u);
+    EXPECT_EQ(portalSaid("Start granted restore_token=token-" + std::to_string(portal_->pid()) +
+                         " parent_window=" + parentWindow),
+              1u)
+        << "the dialog belongs to the program's window\n"
+        << log_->text();
     EXPECT_TRUE(refusals_.empty()) << refusals_.front();
 
     // The token for the next run is in the state folder, and closing ends the session.
@@ -244,6 +255,89 @@ TEST_F(PortalKeyboardTest, APortalThatGoesAwayMidRunStopsThePulse) {
     EXPECT_FALSE(route().ready());
 }
 
+// Each way of giving up while the desktop's dialog is up: the request is withdrawn (which closes
+// the dialog) along with the session, and only the time-out is reported, as the user's silence.
+enum class GivingUp { TimeOut, Stop, ProgramEnds };
+
+class GivingUpWhileAsking : public PortalKeyboardTest,
+                            public ::testing::WithParamInterface<GivingUp> {
+  protected:
+    void TearDown() override {
+        unsetenv("PULSEWARD_PORTAL_ANSWER_LIMIT_MS");
+        PortalKeyboardTest::TearDown();
+    }
+};
+
+TEST_P(GivingUpWhileAsking, WithdrawsTheQuestionAndClosesTheSession) {
+    if (GetParam() == GivingUp::TimeOut) {
+        setenv("PULSEWARD_PORTAL_ANSWER_LIMIT_MS", "300", 1);
+    }
+    startPortal({"--answer-after", "-1"});
+    route().open();
+    ASSERT_TRUE(portalSays("asking")) << log_->text();
+    EXPECT_TRUE(route().asking());
+    switch (GetParam()) {
+        case GivingUp::TimeOut:
+            ASSERT_TRUE(refusedLater()) << log_->text();
+            EXPECT_THAT(refusals_, ElementsAre(HasSubstr("Nobody allowed the program")));
+            EXPECT_THAT(refusals_.front(), ::testing::Not(HasSubstr("did not answer")));
+            break;
+        case GivingUp::Stop:
+            route().pulseStopped();
+            break;
+        case GivingUp::ProgramEnds:
+            route_.reset();
+            break;
+    }
+    EXPECT_TRUE(portalSays("Close request=/org/freedesktop/portal/desktop/request/"))
+        << log_->text();
+    EXPECT_TRUE(portalSays("Close session=")) << log_->text();
+    if (GetParam() != GivingUp::TimeOut) {
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(refusals_.empty()) << "giving up is not a refusal";
+    }
+    EXPECT_TRUE(keyLines().empty()) << log_->text();
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, GivingUpWhileAsking,
+                         ::testing::Values(GivingUp::TimeOut, GivingUp::Stop,
+                                           GivingUp::ProgramEnds));
+
+// The session while the pulse is stopped: closed where opening it again asks nobody (a kept
+// grant, or a desktop that granted at once without a dialog), kept where the user would be asked
+// again (a dialog answered, with no grant kept).
+struct StoppedCase {
+    std::vector<std::string> portal;
+    bool closed;
+};
+
+class SessionWhileStopped : public PortalKeyboardTest,
+                            public ::testing::WithParamInterface<StoppedCase> {};
+
+TEST_P(SessionWhileStopped, IsClosedOnlyWhereOpeningItAgainAsksNobody) {
+    startPortal(GetParam().portal);
+    route().open();
+    ASSERT_TRUE(pressUntilGranted()) << log_->text();
+    route().pulseStopped();
+    if (GetParam().closed) {
+        EXPECT_TRUE(portalSays("Close session=")) << log_->text();
+        EXPECT_FALSE(route().ready());
+        return;
+    }
+    pumpUntil([] { return false; }, 300ms);
+    EXPECT_EQ(portalSaid("Close"), 0u) << log_->text();
+    // The next start presses through the same session, without asking.
+    route().pressAndRelease(Key::NumLock);
+    EXPECT_TRUE(pumpUntil([&] { return keyLines().size() >= 4; }, 5s)) << log_->text();
+    EXPECT_EQ(portalSaid("CreateSession"), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Desktops, SessionWhileStopped,
+    ::testing::Values(StoppedCase{{}, true},                  // a grant kept
+                      StoppedCase{{"--version", "1"}, true},  // granted unasked
+                      StoppedCase{{"--version", "1", "--answer-after", "1500"}, false}));
+
 TEST_F(PortalKeyboardTest, WithoutAPortalOrItsKeyboardTheRouteIsNotOffered) {
     try {
         route().open();
@@ -265,7 +359,8 @@ TEST_F(PortalKeyboardTest, WithoutAPortalOrItsKeyboardTheRouteIsNotOffered) {
 
 }  // namespace
 
-// One private session bus for every case, as the route keeps the session bus for the run.
+// One private session bus for every case, as the route keeps the session bus for the run. It
+// starts no service installed on the machine: a real portal would take the fake one's name.
 int main(int argc, char** argv) {
     desktop_test::installChildCleanup();
     ::testing::InitGoogleTest(&argc, argv);
@@ -276,28 +371,9 @@ int main(int argc, char** argv) {
     }
     testFolder = pattern;
     const fs::path socket = testFolder / "bus";
-    // A session bus of the standard kind would start the machine's own portal when a case asks
-    // for one before ours is there. This one starts nothing.
-    const fs::path config = testFolder / "bus.conf";
-    std::ofstream(config) << R"(<!DOCTYPE busconfig PUBLIC
- "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:path=)" << socket.string()
-                          << R"(</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-)";
     ChildProcess bus(
-        {{"dbus-daemon", "--config-file=" + config.string(), "--nofork", "--nopidfile"},
-         desktop_test::environmentWith({}),
-         testFolder / "dbus-daemon.log"});
+        {desktop_test::privateBusCommand(testFolder / "bus.conf", "unix:path=" + socket.string()),
+         desktop_test::environmentWith({}), testFolder / "dbus-daemon.log"});
     if (!desktop_test::waitUntil([&] { return fs::exists(socket) || !bus.running(); }, 10s) ||
         !bus.running()) {
         std::fprintf(stderr, "no private session bus (dbus-daemon)\n");
