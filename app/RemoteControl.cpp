@@ -169,6 +169,13 @@ void carryOut(const CommandLine::Request& request) {
         return;
     }
     window().LIMIT_TIMER.Tick = LIMIT_TIMER_Timer;
+    window().ToolTipText = [] {
+        const SingleCopy::State now = state();
+        return now.secondsLeft < 0
+                   ? std::string()
+                   : "The pulse stops in " +
+                         PulseLimit::describe(std::chrono::seconds(now.secondsLeft)) + ".";
+    };
     // The button ends any limit: the pulse it starts or stops is the user's own.
     window().MIDDLE_BUTTON.Click = [] {
         clearLimit();
