@@ -32,8 +32,8 @@ toolkit::CommandLineDescription description() {
 // Seconds from now to the next time of day the text names, or nothing when it names none.
 std::optional<std::chrono::seconds> untilClockTime(const std::string& text) {
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    // Read at start-up, before any other thread exists.
+    const std::tm local = *std::localtime(&now);
     const auto target = PulseLimit::parseUntil(text, local.tm_hour, local.tm_min, local.tm_sec);
     if (!target) {
         return std::nullopt;

@@ -170,11 +170,11 @@ class DesktopTest : public ::testing::Test {
         return {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + socket.string()}};
     }
 
-    // The program's main windows the window manager lists.
+    // The main windows of this test's runs that the window manager lists.
     std::size_t mainWindowCount() {
         std::size_t count = 0;
-        for (const WindowId window : x().clientList()) {
-            count += x().textProperty(window, "WM_NAME") == mainWindowName;
+        for (const auto& run : runs_) {
+            count += run->findWindow(mainWindowName).has_value();
         }
         return count;
     }
