@@ -26,6 +26,30 @@ class RemoteControl : public DesktopTest {
         ASSERT_TRUE(waitForPaintIn(x(), window, black)) << "the stopped window is not black";
         expectStopped(x(), *x().clientOrigin(window));
     }
+    // Whether a tip shows by the pointer once it rests on the left heart: Qt's pale yellow
+    // (255, 255, 220) where only the red or black window and the black root were before.
+    bool tipShows(WindowId window) {
+        const auto origin = x().clientOrigin(window);
+        if (!origin) {
+            return false;
+        }
+        const Point rest{origin->x + leftHeart.width / 2, origin->y + leftHeart.height / 2};
+        const auto env = environmentWith({{"DISPLAY", x().name()}});
+        runCommand({"xdotool", "mousemove", "0", "0"}, env);
+        runCommand({"xdotool", "mousemove", std::to_string(rest.x), std::to_string(rest.y)}, env);
+        return waitUntil(
+            [&] {
+                const Image below = x().grab({rest.x - 40, rest.y + 8, 400, 60});
+                int pale = 0;
+                for (const Rgb& pixel : below.pixels) {
+                    pale += pixel.red >= 250 && pixel.green >= 250 && pixel.blue >= 200 &&
+                            pixel.blue <= 235;
+                }
+                return pale > 100;
+            },
+            2500ms);
+    }
+
     void expectPulsingWindow(WindowId window) {
         ASSERT_TRUE(waitForPaintIn(x(), window, red)) << "the running window is not red";
         expectPulsing(x(), *x().clientOrigin(window), 2600ms, 2, 4);
@@ -97,6 +121,7 @@ TEST_F(RemoteControl, TimedPulseStopsAsStopDoesWhenItsTimeIsUp) {
     EXPECT_TRUE(hour.output == "running, 1 h 00 min left\n" ||
                 hour.output == "running, 59 min 59 s left\n")
         << hour.output;
+    EXPECT_TRUE(tipShows(*window)) << "the window's tip does not tell the time left";
 
     const auto sent = Clock::now();
     EXPECT_EQ(exitStatus(command({"--for", "3s"}, bus)), 0);
@@ -116,6 +141,7 @@ TEST_F(RemoteControl, TimedPulseStopsAsStopDoesWhenItsTimeIsUp) {
     EXPECT_EQ(exitStatus(command({"--start"}, bus)), 0);
     EXPECT_EQ(command({"--status"}, bus).output, "running\n");
     expectPulsing(x(), *x().clientOrigin(*window), 3200ms, 3, 5);
+    EXPECT_FALSE(tipShows(*window)) << "a tip without a time limit";
     EXPECT_TRUE(run.running());
 }
 
