@@ -24,6 +24,8 @@ class FERN_BADGER_PULSEWARD_MAIN : public toolkit::Form {
     toolkit::Timer AlwaysOnTopTimer{*this, "AlwaysOnTopTimer"};
     toolkit::Timer SHOW_PIC_TIMER{*this, "SHOW_PIC_TIMER"};
     toolkit::Timer HIDE_PIC_TIMER{*this, "HIDE_PIC_TIMER"};
+    // Ends a timed pulse; set and handled by the remote control.
+    toolkit::Timer LIMIT_TIMER{*this, "LIMIT_TIMER"};
 
     void MIDDLE_BUTTON_Click();
     void SHOW_PIC_TIMER_Timer();

@@ -71,8 +71,13 @@ wait_for() {
     return 1
 }
 
-exec_line=$(sed -n 's/^Exec=//p' "$entry")
+# The entry's own command, not its actions' (Start pulse, Stop pulse).
+exec_line=$(sed -n '/^\[Desktop Entry\]/,/^\[/ s/^Exec=//p' "$entry")
+actions=$(sed -n 's/^Actions=//p' "$entry")
+[[ "$actions" == "start-pulse;stop-pulse;" ]] || { echo "the entry's actions are '$actions'"; exit 1; }
 wm_class=$(sed -n 's/^StartupWMClass=//p' "$entry")
+# No bus of the session this runs in: a copy running there would take the start for its own.
+unset DBUS_SESSION_BUS_ADDRESS
 export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
 mkdir -p "$XDG_CONFIG_HOME"
 mkdir -m 700 "$XDG_RUNTIME_DIR"

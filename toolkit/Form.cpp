@@ -62,6 +62,7 @@ void Form::load() {
     peer_->resizeClient(width_.pixels, height_.pixels);
     peer_->doubleClicked = [this] { invokeHandler([this] { Form_DblClick(); }); };
     peer_->closeRequested = [this] { invokeHandler([this] { Unload(*this); }); };
+    peer_->toolTip = [this] { return ToolTipText ? ToolTipText() : std::string(); };
     for (Control* control : controls_) {
         control->attach(*peer_);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -62,6 +63,10 @@ class Form {
 
     // Whether any part of the outer rectangle lies on some screen.
     bool isOnSomeScreen() const;
+
+    // The window's tip, asked for each time the pointer rests on it (so it can tell a time that
+    // runs); empty: none.
+    std::function<std::string()> ToolTipText;
 
   protected:
     virtual void Form_Load() {}

@@ -71,6 +71,8 @@ class WindowPeer {
 
     std::function<void()> doubleClicked;
     std::function<void()> closeRequested;
+    // Asked when the pointer rests on the window; empty: no tip.
+    std::function<std::string()> toolTip;
 };
 
 class TimerPeer {

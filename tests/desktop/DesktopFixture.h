@@ -84,6 +84,7 @@ class DesktopTest : public ::testing::Test {
     void TearDown() override {
         if (!HasFailure()) {
             runs_.clear();
+            bus_.reset();
             extraSession_.reset();
             others_.clear();
             std::error_code ignored;
@@ -122,13 +123,61 @@ class DesktopTest : public ::testing::Test {
     std::map<std::string, std::string> settings() const { return settingsSection(settingsText()); }
 
     // Starts the program with this test's settings folder.
-    PulsewardRun& start(XDisplay& on, const std::map<std::string, std::string>& environment = {}) {
-        const PulsewardRun::Paths paths{shared().program, folder_ / "config", folder_ / "runtime",
-                                        runLog(runs_.size() + 1), environment};
+    PulsewardRun& start(XDisplay& on, const std::map<std::string, std::string>& environment = {},
+                        const std::vector<std::string>& arguments = {}) {
+        const PulsewardRun::Paths paths{shared().program,    folder_ / "config",
+                                        folder_ / "runtime", runLog(runs_.size() + 1),
+                                        environment,         arguments};
         runs_.push_back(std::make_unique<PulsewardRun>(on, paths));
         return *runs_.back();
     }
     PulsewardRun& start() { return start(x()); }
+
+    // Runs the program on the shared display to its end, as a script or a desktop shortcut
+    // would: its status (as from waitpid) and stdout.
+    CommandResult command(const std::vector<std::string>& arguments,
+                          const std::map<std::string, std::string>& environment) {
+        std::vector<std::string> argv = {shared().program.string()};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        const PulsewardRun::Paths paths{
+            shared().program, folder_ / "config", folder_ / "runtime", {}, environment};
+        return runCommand(argv, programEnvironment(x().name(), paths));
+    }
+
+    // A session bus of this test's own, ended with the test, which starts no service: only this
+    // test's runs meet on it. The environment that names it.
+    std::map<std::string, std::string> privateSessionBus() {
+        const fs::path place = shared().workFolder / ("bus-" + std::to_string(++busCount_));
+        fs::create_directories(place);
+        const fs::path socket = place / "socket";
+        std::ofstream(place / "bus.conf")
+            << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
+               "1.0//EN\"\n"
+               " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+               "<busconfig><type>session</type><listen>unix:path="
+            << socket.string()
+            << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+               "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+               "<allow own=\"*\"/></policy></busconfig>\n";
+        bus_ = std::make_unique<ChildProcess>(
+            SpawnOptions{{"dbus-daemon", "--config-file=" + (place / "bus.conf").string(),
+                          "--nofork", "--nopidfile"},
+                         environmentWith({}),
+                         folder_ / "dbus-daemon.log"});
+        EXPECT_TRUE(waitUntil([&] { return fs::exists(socket) || !bus_->running(); }, 10s) &&
+                    bus_->running())
+            << "no private session bus (dbus-daemon)";
+        return {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + socket.string()}};
+    }
+
+    // The main windows of this test's runs that the window manager lists.
+    std::size_t mainWindowCount() {
+        std::size_t count = 0;
+        for (const auto& run : runs_) {
+            count += run->findWindow(mainWindowName).has_value();
+        }
+        return count;
+    }
 
     // Clicks (twice: double-clicks) with the pointer at a point of the window's client area,
     // through XTEST as a user's mouse would.
@@ -230,8 +279,10 @@ class DesktopTest : public ::testing::Test {
     }
 
     fs::path folder_;
-    // Declared before the runs, so that the programs end before their desktop does.
+    // Declared before the runs, so that the programs end before their desktop and bus do.
     std::unique_ptr<DesktopSession> extraSession_;
+    std::unique_ptr<ChildProcess> bus_;
+    int busCount_ = 0;
     std::vector<std::unique_ptr<PulsewardRun>> runs_;
     std::vector<std::unique_ptr<ChildProcess>> others_;
 

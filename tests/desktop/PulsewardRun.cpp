@@ -4,9 +4,8 @@
 
 namespace desktop_test {
 
-namespace {
-
-SpawnOptions programOptions(const std::string& displayName, const PulsewardRun::Paths& paths) {
+std::vector<std::string> programEnvironment(const std::string& displayName,
+                                            const PulsewardRun::Paths& paths) {
     // Qt's own variables (platform, scaling, font dpi) would change what is measured here.
     std::map<std::string, std::string> environment = {
         {"DISPLAY", displayName},
@@ -14,9 +13,15 @@ SpawnOptions programOptions(const std::string& displayName, const PulsewardRun::
         {"XDG_CONFIG_HOME", paths.configHome.string()},
         {"XDG_RUNTIME_DIR", paths.runtimeDir.string()}};
     environment.insert(paths.environment.begin(), paths.environment.end());
-    return {{paths.program.string()},
-            environmentWith(environment, {"QT_", "WAYLAND_DISPLAY"}),
-            paths.log};
+    return environmentWith(environment, {"QT_", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"});
+}
+
+namespace {
+
+SpawnOptions programOptions(const std::string& displayName, const PulsewardRun::Paths& paths) {
+    std::vector<std::string> argv = {paths.program.string()};
+    argv.insert(argv.end(), paths.arguments.begin(), paths.arguments.end());
+    return {argv, programEnvironment(displayName, paths), paths.log};
 }
 
 }  // namespace

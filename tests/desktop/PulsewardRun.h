@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tests/desktop/ChildProcess.h"
 #include "tests/desktop/XDisplay.h"
@@ -28,6 +29,7 @@ class PulsewardRun {
         std::filesystem::path runtimeDir;
         std::filesystem::path log;
         std::map<std::string, std::string> environment = {};  // set for this run only
+        std::vector<std::string> arguments = {};
     };
     PulsewardRun(XDisplay& x, const Paths& paths);
 
@@ -52,5 +54,11 @@ class PulsewardRun {
     XDisplay& x_;
     ChildProcess process_;
 };
+
+// The environment of a run on the display: Qt's own variables and any session bus of the test
+// program's are not passed on, so that parallel tests never find each other's running copies;
+// a test that wants a bus names its own in the run's environment.
+std::vector<std::string> programEnvironment(const std::string& displayName,
+                                            const PulsewardRun::Paths& paths);
 
 }  // namespace desktop_test

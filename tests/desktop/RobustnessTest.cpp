@@ -79,8 +79,8 @@ class Robustness : public DesktopTest {
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         ChildProcess process(
             {argv,
-             environmentWith(environment,
-                             {"DISPLAY", "WAYLAND_", "XDG_SESSION_TYPE", "QT_", "XDG_CONFIG"}),
+             environmentWith(environment, {"DISPLAY", "WAYLAND_", "XDG_SESSION_TYPE", "QT_",
+                                           "XDG_CONFIG", "DBUS_SESSION_BUS_ADDRESS"}),
              out});
         const bool ended = waitUntil(
             [&] {
@@ -193,6 +193,7 @@ TEST_F(Robustness, TheCommandLineAnswersWithoutAWindow) {
         int status;
         std::string out;       // all of stdout, or its start when it is the usage's first line
         std::string errStart;  // stderr's first line
+        bool usageFollows = true;
     } cases[] = {
         {{"--help"}, false, 0, usage, ""},
         {{"-h"}, true, 0, usage, ""},
@@ -201,9 +202,26 @@ TEST_F(Robustness, TheCommandLineAnswersWithoutAWindow) {
         {{"--bogus"}, true, 2, "", "FERN-BADGER-PULSEWARD: Unknown option 'bogus'.\n"},
         {{"--help-all"}, false, 2, "", "FERN-BADGER-PULSEWARD: Unknown option 'help-all'.\n"},
         {{"now"}, true, 2, "", "FERN-BADGER-PULSEWARD: Unexpected argument: now"},
+        {{"--for"}, true, 2, "", "FERN-BADGER-PULSEWARD: Missing value after '--for'.\n"},
+        // A time the program cannot read, or commands that contradict each other: one line.
+        {{"--for", "0s"}, true, 2, "", "FERN-BADGER-PULSEWARD: --for takes a duration", false},
+        {{"--for", "90"}, true, 2, "", "FERN-BADGER-PULSEWARD: --for takes a duration", false},
+        {{"--for", "1.5h"}, false, 2, "", "FERN-BADGER-PULSEWARD: --for takes a duration", false},
+        {{"--for=30m1h"}, true, 2, "", "FERN-BADGER-PULSEWARD: --for takes a duration", false},
+        {{"--for", "169h"}, true, 2, "", "FERN-BADGER-PULSEWARD: --for takes a duration", false},
+        {{"--until", "24:00"}, true, 2, "", "FERN-BADGER-PULSEWARD: --until takes a time", false},
+        {{"--until", "7pm"}, false, 2, "", "FERN-BADGER-PULSEWARD: --until takes a time", false},
+        {{"--start", "--stop"}, true, 2, "", "FERN-BADGER-PULSEWARD: Give one of", false},
+        {{"--for", "5m", "--until", "12:00"},
+         true,
+         2,
+         "",
+         "FERN-BADGER-PULSEWARD: Give one of",
+         false},
+        {{"--toggle", "--for", "5m"}, true, 2, "", "FERN-BADGER-PULSEWARD: Give one of", false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.arguments[0]);
+        SCOPED_TRACE(c.arguments[0] + (c.arguments.size() > 1 ? " " + c.arguments[1] : ""));
         std::size_t windows = 0;
         std::map<std::string, std::string> environment;
         if (c.onTheDisplay) {
@@ -221,7 +239,10 @@ TEST_F(Robustness, TheCommandLineAnswersWithoutAWindow) {
         } else {
             EXPECT_EQ(ended.out, c.out);
         }
-        if (c.status == 2) {
+        if (c.status == 2 && !c.usageFollows) {
+            EXPECT_TRUE(ended.err.starts_with(c.errStart)) << ended.err;
+            EXPECT_EQ(std::count(ended.err.begin(), ended.err.end(), '\n'), 1) << ended.err;
+        } else if (c.status == 2) {
             EXPECT_TRUE(ended.err.starts_with(c.errStart)) << ended.err;
             EXPECT_NE(ended.err.find(usage), std::string::npos) << "the usage follows";
         } else {

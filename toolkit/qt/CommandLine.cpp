@@ -20,8 +20,8 @@ void print(std::FILE* to, const QString& text) {
 
 }  // namespace
 
-std::optional<int> readCommandLine(int argc, char** argv,
-                                   const CommandLineDescription& description) {
+std::optional<int> readCommandLine(int argc, char** argv, const CommandLineDescription& description,
+                                   GivenOptions& given) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -34,6 +34,11 @@ std::optional<int> readCommandLine(int argc, char** argv,
                                      QStringLiteral("Shows the name and version and exits."));
     parser.addOption(help);
     parser.addOption(version);
+    for (const CommandLineOption& option : description.options) {
+        parser.addOption(QCommandLineOption(QString::fromStdString(option.name),
+                                            QString::fromStdString(option.help),
+                                            QString::fromStdString(option.valueName)));
+    }
 
     // Without an application object Qt cannot know the program's name for the usage line.
     const QString program = arguments.isEmpty() ? QString::fromStdString(description.name)
@@ -60,7 +65,18 @@ std::optional<int> readCommandLine(int argc, char** argv,
         print(stdout, QString::fromStdString(description.name + " " + description.version + "\n"));
         return 0;
     }
+    for (const CommandLineOption& option : description.options) {
+        const QString name = QString::fromStdString(option.name);
+        if (parser.isSet(name)) {
+            given[option.name] =
+                option.valueName.empty() ? std::string() : parser.value(name).toStdString();
+        }
+    }
     return std::nullopt;
+}
+
+void commandLineMistake(const CommandLineDescription& description, const std::string& line) {
+    print(stderr, QString::fromStdString(description.name + ": " + line + "\n"));
 }
 
 }  // namespace toolkit

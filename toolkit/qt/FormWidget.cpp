@@ -1,6 +1,8 @@
 #include "FormWidget.h"
 
+#include <QHelpEvent>
 #include <QTimer>
+#include <QToolTip>
 
 #include "ActionSource.h"
 
@@ -9,6 +11,22 @@ namespace toolkit::qt {
 FormWidget::FormWidget()
     : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint) {
+}
+
+// The controls have no tips of their own, so theirs come here too.
+bool FormWidget::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip || !peer || !peer->toolTip) {
+        return QWidget::event(event);
+    }
+    const std::string text = peer->toolTip();
+    if (text.empty()) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(),
+                           QString::fromStdString(text), this);
+    }
+    return true;
 }
 
 void FormWidget::closeEvent(QCloseEvent* event) {

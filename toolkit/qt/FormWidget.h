@@ -9,7 +9,7 @@
 namespace toolkit::qt {
 
 // A form's window: a tool window with a close box, reporting the close box and the left
-// button's double-clicks to its peer.
+// button's double-clicks to its peer, and showing the tip its peer gives.
 class FormWidget : public QWidget {
   public:
     WindowPeer* peer = nullptr;
@@ -17,6 +17,7 @@ class FormWidget : public QWidget {
     FormWidget();
 
   protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 };

@@ -5,8 +5,11 @@
 
 namespace toolkit {
 
-std::optional<int> readCommandLine(int, char**, const CommandLineDescription&) {
+std::optional<int> readCommandLine(int, char**, const CommandLineDescription&, GivenOptions&) {
     return std::nullopt;
+}
+
+void commandLineMistake(const CommandLineDescription&, const std::string&) {
 }
 
 }  // namespace toolkit
