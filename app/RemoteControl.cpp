@@ -1,11 +1,11 @@
 #include "app/RemoteControl.h"
 
 #include <chrono>
-#include <cstdio>
 #include <string>
 
 #include "app/Module1.h"
 #include "app/PulseLimit.h"
+#include "toolkit/CommandLine.h"
 #include "toolkit/Forms.h"
 #include "toolkit/SingleCopy.h"
 
@@ -102,8 +102,7 @@ void printState(const SingleCopy::State& state) {
     if (state.running && state.secondsLeft >= 0) {
         line += ", " + PulseLimit::describe(std::chrono::seconds(state.secondsLeft)) + " left";
     }
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
+    toolkit::commandLineAnswer(line);
 }
 
 SingleCopy::Reached send(const CommandLine::Request& request) {
@@ -132,7 +131,7 @@ std::optional<int> handOver(const CommandLine::Request& request) {
     if (request.command == Command::Status) {
         const auto running = SingleCopy::query(appId);
         if (!running) {
-            std::printf("not running\n");
+            toolkit::commandLineAnswer("not running");
             return 1;
         }
         printState(*running);

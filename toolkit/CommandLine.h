@@ -37,4 +37,8 @@ std::optional<int> readCommandLine(int argc, char** argv, const CommandLineDescr
 // the command line could not judge.
 void commandLineMistake(const CommandLineDescription& description, const std::string& line);
 
+// Gives one line of the program's answer to whoever started it: on stdout (on Windows, in the
+// console it was started from, or a message box when it has none).
+void commandLineAnswer(const std::string& line);
+
 }  // namespace toolkit

@@ -79,4 +79,8 @@ void commandLineMistake(const CommandLineDescription& description, const std::st
     print(stderr, QString::fromStdString(description.name + ": " + line + "\n"));
 }
 
+void commandLineAnswer(const std::string& line) {
+    print(stdout, QString::fromStdString(line + "\n"));
+}
+
 }  // namespace toolkit
