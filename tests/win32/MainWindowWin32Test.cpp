@@ -16,6 +16,8 @@
 // After the toolkit's headers, for <windows.h>.
 #include "tests/win32/WindowQueries.h"
 
+#include <commctrl.h>
+
 using namespace std::chrono_literals;
 using pulseward::FERN_BADGER_PULSEWARD_MAIN;
 using testing_support::runEventsFor;
@@ -156,6 +158,47 @@ TEST_F(MainWindowWin32Test, LeftDoubleClicksOnTheWindowAndEachHeartOpenTheDialog
         EXPECT_TRUE(sawDialog);
         EXPECT_TRUE(IsWindowEnabled(main)) << "the owner takes input again";
     }
+}
+
+// The tip covers the whole window, the hearts and the button included, and asks for its text
+// each time it is about to show.
+TEST_F(MainWindowWin32Test, ATipShowsWhereThePointerRestsWithTheTextOfThatMoment) {
+    window.Show();
+    const HWND hwnd = hwndOf(window);
+    std::string text = "The pulse stops in 4 min 10 s.";
+    int asked = 0;
+    window.ToolTipText = [&] {
+        ++asked;
+        return text;
+    };
+    HWND tip = nullptr;
+    while ((tip = FindWindowExW(nullptr, tip, L"tooltips_class32", nullptr)) &&
+           GetWindow(tip, GW_OWNER) != hwnd) {
+    }
+    ASSERT_TRUE(tip) << "no tip control owned by the window";
+    EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), LRESULT(childrenOf(hwnd).size() + 1));
+
+    const auto restOn = [&](HWND place) {
+        RECT r;
+        GetWindowRect(place, &r);
+        SetCursorPos(0, 0);
+        runEventsFor(200ms);
+        SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        return runEventsUntil([&] { return IsWindowVisible(tip) != FALSE; }, 3s);
+    };
+    const HWND heart = childrenOfClass(hwnd, L"PulsewardPicture").front();
+    ASSERT_TRUE(restOn(heart)) << "no tip over the heart";
+    EXPECT_EQ(textOf(tip), L"The pulse stops in 4 min 10 s.");
+    const int askedOnce = asked;
+    EXPECT_GE(askedOnce, 1);
+
+    text = "The pulse stops in 4 min 9 s.";
+    ASSERT_TRUE(restOn(childrenOfClass(hwnd, L"Button").front())) << "no tip over the button";
+    EXPECT_EQ(textOf(tip), L"The pulse stops in 4 min 9 s.");
+    EXPECT_GT(asked, askedOnce);
+
+    text.clear();
+    EXPECT_FALSE(restOn(heart)) << "a tip without text";
 }
 
 TEST_F(MainWindowWin32Test, TheCloseBoxUnloadsTheWindowAfterItsMessage) {

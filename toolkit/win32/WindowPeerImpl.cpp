@@ -45,6 +45,7 @@ WindowPeerImpl::~WindowPeerImpl() {
         }
     }
     std::erase(liveWindows, this);
+    tip_.reset();
     controls_.clear();
     SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
     DestroyWindow(window_);
@@ -108,6 +109,7 @@ void WindowPeerImpl::controlsCreated() {
     if (focus_ && IsWindowVisible(window_)) {
         SetFocus(focus_);
     }
+    tip_ = std::make_unique<WindowTip>(window_, [this] { return toolTip ? toolTip() : ""; });
 }
 
 void WindowPeerImpl::setBackColor(Colour colour) {
@@ -227,6 +229,11 @@ LRESULT WindowPeerImpl::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND:
             if (lParam != 0) {
                 command(reinterpret_cast<HWND>(lParam), HIWORD(wParam));
+                return 0;
+            }
+            break;
+        case WM_NOTIFY:
+            if (tip_ && tip_->answer(*reinterpret_cast<NMHDR*>(lParam))) {
                 return 0;
             }
             break;

@@ -7,6 +7,7 @@
 #include "../Peers.h"
 #include "GdiObjects.h"
 #include "Widgets.h"
+#include "WindowTip.h"
 
 namespace toolkit::win32 {
 
@@ -68,6 +69,7 @@ class WindowPeerImpl : public WindowPeer {
     std::vector<HWND> disabled_;
     int clientWidth_ = 0;
     int clientHeight_ = 0;
+    std::unique_ptr<WindowTip> tip_;
 
     friend class ControlPeerImpl;
 };
