@@ -27,6 +27,11 @@ check_equal() { # what, expected, actual
         fail "$1: expected [$2], got [$3]"
     fi
 }
+check_match() { # what, extended regular expression, actual
+    if ! [[ "$3" =~ $2 ]]; then
+        fail "$1: expected [$2], got [$3]"
+    fi
+}
 win() {
     PULSEWARD_WINE_TIMEOUT=120 scripts/wine-exec.sh "$@"
 }
@@ -46,12 +51,15 @@ wait_for() { # seconds, command...
     done
 }
 
-window_shows() { # mapped, not merely made
-    local id
+windows_shown() { # mapped, not merely made
+    local id count=0
     for id in $(xwininfo -root -tree 2>/dev/null | awk '/"       PULSEWARD"/ { print $1 }'); do
-        xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && return 0
+        xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && count=$((count + 1))
     done
-    return 1
+    echo "$count"
+}
+window_shows() {
+    (($(windows_shown) > 0))
 }
 program_pid=
 start_program() {
@@ -119,6 +127,38 @@ start_program
 win "$installer" /S || fail "the installer failed ($?)"
 expect_program_ended "the installer"
 cmp -s "$install_dir/$product.exe" build/mingw/$product.exe || fail "the updated program differs"
+
+echo "-- one running copy: later starts hand their commands to it, and the command line answers"
+exe="$install_dir/$product.exe"
+status_of() { # the running copy's state as --status says it, and the status it ended with
+    local answer code=0
+    answer=$(win_text "$exe" --status) || code=$?
+    echo "$answer ($code)"
+}
+check_equal "--version" "$product $version" "$(win_text "$exe" --version)"
+check_equal "--status with no copy" "not running (1)" "$(status_of)"
+win "$exe" --stop || fail "--stop with no copy ended with $?"
+window_shows && fail "--stop with no copy showed a window"
+start_program
+win "$exe" --stop || fail "--stop ended with $?"
+check_equal "--status after --stop" "stopped (0)" "$(status_of)"
+win "$exe" --toggle || fail "--toggle ended with $?"
+check_equal "--status after --toggle" "running (0)" "$(status_of)"
+win "$exe" --for 90m || fail "--for ended with $?"
+timed='^running, 1 h (30|29) min left \(0\)$'
+check_match "--status of a timed pulse" "$timed" "$(status_of)"
+win "$exe" || fail "a second start ended with $?"
+check_equal "windows after a second start" 1 "$(windows_shown)"
+check_match "the second start kept the limit" "$timed" "$(status_of)"
+code=0
+mistake=$(win "$exe" --for soon 2>&1 >/dev/null | tr -d '\r') || code=$?
+check_equal "a bad duration's status" 2 "$code"
+check_equal "a bad duration's line" \
+    "$product: --for takes a duration such as 90m, 1h30m or 45s, at most 168h, not \"soon\"." \
+    "$mistake"
+check_match "--status after a bad duration" "$timed" "$(status_of)"
+win "$exe" --quit || fail "--quit ended with $?"
+expect_program_ended "--quit"
 
 echo "-- silent uninstall keeps only the settings, and closes the running program"
 start_program
