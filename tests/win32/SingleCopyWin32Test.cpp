@@ -36,8 +36,8 @@ class SingleCopyWin32 : public ::testing::Test {
     HWND controlWindow() const {
         const std::wstring title(id.begin(), id.end());
         wchar_t text[256];
-        for (HWND window = nullptr; (window = FindWindowExW(HWND_MESSAGE, window,
-                                                            L"PulsewardRunningCopy", nullptr));) {
+        for (HWND window = nullptr;
+             (window = FindWindowExW(HWND_MESSAGE, window, L"PulsewardRunningCopy", nullptr));) {
             if (GetWindowTextW(window, text, 256) > 0 && std::wstring(text).starts_with(title)) {
                 return window;
             }

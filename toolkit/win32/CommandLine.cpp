@@ -47,7 +47,7 @@ std::string programName(const std::vector<std::string>& arguments,
 
 std::string usage(const std::string& program, const CommandLineDescription& description) {
     std::vector<std::pair<std::string, std::string>> rows = {
-        {"-h, --help", "Shows this help and exits."},
+        {"-h, --help, /?", "Shows this help and exits."},
         {"-v, --version", "Shows the name and version and exits."}};
     for (const CommandLineOption& option : description.options) {
         std::string left = "--" + option.name;
@@ -60,7 +60,8 @@ std::string usage(const std::string& program, const CommandLineDescription& desc
     for (const auto& row : rows) {
         width = std::max(width, row.first.size());
     }
-    std::string text = "Usage: " + program + " [options]\n" + description.summary + "\n\nOptions:\n";
+    std::string text =
+        "Usage: " + program + " [options]\n" + description.summary + "\n\nOptions:\n";
     for (const auto& [left, help] : rows) {
         text += "  " + left + std::string(width - left.size() + 2, ' ') + help + "\n";
     }
@@ -143,8 +144,8 @@ std::optional<int> readCommandLine(int, char**, const CommandLineDescription& de
         return 0;
     }
     if (reading.version) {
-        win32::tellStarter(win32::Stream::Out,
-                           description.name + " " + description.version + "\n", description.name);
+        win32::tellStarter(win32::Stream::Out, description.name + " " + description.version + "\n",
+                           description.name);
         return 0;
     }
     return std::nullopt;

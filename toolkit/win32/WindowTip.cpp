@@ -17,8 +17,8 @@ WindowTip::WindowTip(HWND window, std::function<std::string()> text)
     : window_(window), text_(std::move(text)) {
     tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                            WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
-                           CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
+                           CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr, GetModuleHandleW(nullptr),
+                           nullptr);
     if (!tip_) {
         return;
     }
