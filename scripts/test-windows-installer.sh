@@ -62,10 +62,15 @@ window_shows() {
     (($(windows_shown) > 0))
 }
 program_pid=
+program_errors="$PWD/build/mingw/installed-program.err"
 start_program() {
-    win "$install_dir/$product.exe" &
+    win "$install_dir/$product.exe" 2>"$program_errors" &
     program_pid=$!
-    wait_for 60 window_shows || fail "no window captioned '       PULSEWARD' on $DISPLAY"
+    if ! wait_for 60 window_shows; then
+        fail "no window captioned '       PULSEWARD' on $DISPLAY"
+        program_ended && echo "   the program had ended; it said: $(cat "$program_errors")" >&2
+        echo "   the windows there: $(xwininfo -root -children | grep -c '^ *0x') in all" >&2
+    fi
 }
 program_ended() {
     ! kill -0 "$program_pid" 2>/dev/null
