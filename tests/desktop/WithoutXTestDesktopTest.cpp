@@ -14,17 +14,22 @@ namespace desktop_test {
 
 namespace {
 
-class WithoutXTest : public DesktopTest {};
+class WithoutXTest : public DesktopTest {
+  protected:
+    void SetUp() override {
+        DesktopTest::SetUp();
+        try {
+            extraSession_ =
+                DesktopSession::start(folder_ / "desktop-without-xtest", {"-extension", "XTEST"});
+        } catch (const std::exception& error) {
+            FAIL() << "no second desktop: " << error.what();
+        }
+        ASSERT_FALSE(extraSession_->x().hasExtension("XTEST"));
+    }
+};
 
 TEST_F(WithoutXTest, FailedKeyPressStopsThePulseWithAMessageAndTheProgramGoesOn) {
-    try {
-        extraSession_ =
-            DesktopSession::start(folder_ / "desktop-without-xtest", {"-extension", "XTEST"});
-    } catch (const std::exception& error) {
-        FAIL() << "no second desktop: " << error.what();
-    }
     XDisplay& noXTest = extraSession_->x();
-    ASSERT_FALSE(noXTest.hasExtension("XTEST"));
 
     auto& run = start(noXTest);
     const auto window = run.waitForMainWindow();
@@ -59,6 +64,24 @@ TEST_F(WithoutXTest, FailedKeyPressStopsThePulseWithAMessageAndTheProgramGoesOn)
     EXPECT_EQ(std::count(lines.begin(), lines.end(), x11RouteLine), 0)
         << "a route that sent nothing was said to be in use\n"
         << joined(lines);
+}
+
+// The box keeps the close box from taking clicks; a later start's --quit still ends the program
+// at once, as the close box would, and the box goes with it.
+TEST_F(WithoutXTest, QuitFromALaterStartEndsTheProgramWhileTheMessageWaits) {
+    XDisplay& noXTest = extraSession_->x();
+    const auto bus = privateSessionBus();
+    auto& run = start(noXTest, bus);
+    ASSERT_TRUE(run.waitForMainWindow()) << "no main window";
+    ASSERT_TRUE(waitUntil([&] { return run.findWindow(messageBoxName).has_value(); }, 3000ms))
+        << "no message box";
+
+    const auto quit = command({"--quit"}, bus);
+    EXPECT_TRUE(quit.status != -1 && WIFEXITED(quit.status) && WEXITSTATUS(quit.status) == 0)
+        << describeStatus(quit.status);
+    const auto ended = run.waitForExit(5s);
+    ASSERT_TRUE(ended) << "the program waits on the message box";
+    EXPECT_TRUE(WIFEXITED(*ended) && WEXITSTATUS(*ended) == 0) << describeStatus(*ended);
 }
 
 }  // namespace
