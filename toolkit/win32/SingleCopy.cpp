@@ -4,7 +4,7 @@
 // users in one session (runas) each have a copy of their own.
 // Implemented: Raise (the sender lets the running copy take the foreground), Start, StartFor,
 // Stop, Toggle, Quit (carried out once the sender has its answer), and the state.
-// Not done: a copy in another session or of another user is never found, by design.
+// Not done: nothing reaches a copy in another session or another user's copy; each runs alone.
 
 #include "../SingleCopy.h"
 
