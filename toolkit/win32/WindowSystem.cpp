@@ -258,6 +258,11 @@ class Win32WindowSystem : public WindowSystem {
             quit_ = true;
             PostMessageW(theMessenger, WM_NULL, 0, 0);
         }
+        // A message box's own loop ends only on the quit message, which it passes on: once the
+        // program ends (--quit from a later start, the session's end) nobody is to answer it.
+        if (messageBoxes_ > 0) {
+            PostQuitMessage(0);
+        }
     }
 
     void runModalLoop(const std::function<bool()>& stillOpen) override { deliverEvents(stillOpen); }
@@ -265,8 +270,10 @@ class Win32WindowSystem : public WindowSystem {
     void modalStateChanged() override { PostMessageW(theMessenger, WM_NULL, 0, 0); }
 
     void messageBox(std::string_view title, std::string_view text, bool critical) override {
+        ++messageBoxes_;
         MessageBoxW(GetActiveWindow(), win32::widen(text).c_str(), win32::widen(title).c_str(),
                     MB_OK | MB_SETFOREGROUND | (critical ? MB_ICONERROR : MB_ICONWARNING));
+        --messageBoxes_;
     }
 
     void ending() {
@@ -333,6 +340,7 @@ class Win32WindowSystem : public WindowSystem {
     bool comInitialised_ = false;
     bool running_ = false;
     bool quit_ = false;
+    int messageBoxes_ = 0;
 };
 
 }  // namespace
