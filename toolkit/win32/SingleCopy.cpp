@@ -51,7 +51,7 @@ State decode(DWORD_PTR answer) {
     return State{(answer & 2) != 0, (long long)(answer >> 2) - 1};
 }
 
-std::wstring userSid() {
+std::wstring readUserSid() {
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
         return L"unknown-user";
@@ -69,6 +69,12 @@ std::wstring userSid() {
     return result;
 }
 
+// Read once: a start that waits for a copy asks for its names many times.
+const std::wstring& userSid() {
+    static const std::wstring sid = readUserSid();
+    return sid;
+}
+
 // The control window's title; the mutex is the same name in the session's namespace.
 std::wstring copyName(std::string_view id) {
     return win32::widen(id) + L"." + userSid();
@@ -78,8 +84,8 @@ std::wstring mutexName(std::string_view id) {
     return L"Local\\" + copyName(id);
 }
 
-bool mutexHeld(std::string_view id) {
-    const HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, mutexName(id).c_str());
+bool mutexHeld(const std::wstring& name) {
+    const HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, name.c_str());
     if (!mutex) {
         return false;
     }
@@ -91,12 +97,13 @@ bool mutexHeld(std::string_view id) {
 // few seconds to create it.
 HWND findCopy(std::string_view id) {
     const std::wstring name = copyName(id);
+    const std::wstring mutex = mutexName(id);
     const auto end = std::chrono::steady_clock::now() + startingLimit;
     for (;;) {
         if (const HWND window = FindWindowExW(HWND_MESSAGE, nullptr, controlClass, name.c_str())) {
             return window;
         }
-        if (!mutexHeld(id) || std::chrono::steady_clock::now() >= end) {
+        if (!mutexHeld(mutex) || std::chrono::steady_clock::now() >= end) {
             return nullptr;
         }
         Sleep(20);
