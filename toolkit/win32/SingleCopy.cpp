@@ -209,14 +209,8 @@ Claim claim(std::string_view id, Handlers handlers) {
         CloseHandle(mutex);
         return Claim::Taken;
     }
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = controlProcedure;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = controlClass;
-    RegisterClassExW(&windowClass);
-    const HWND window = CreateWindowExW(0, controlClass, copyName(id).c_str(), 0, 0, 0, 0, 0,
-                                        HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
+    const HWND window =
+        win32::createMessageWindow(controlClass, controlProcedure, copyName(id).c_str());
     if (!window) {
         CloseHandle(mutex);
         return Claim::NoSession;

@@ -52,6 +52,17 @@ std::string systemMessage(DWORD error) {
     return narrow(text);
 }
 
+HWND createMessageWindow(const wchar_t* className, WNDPROC procedure, const wchar_t* title) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = className;
+    RegisterClassExW(&windowClass);
+    return CreateWindowExW(0, className, title, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                           windowClass.hInstance, nullptr);
+}
+
 UINT dpiOf(HWND window) {
     // Looked up at run time: the per-monitor calls exist from Windows 10 (1607) on.
     using ForWindow = UINT(WINAPI*)(HWND);

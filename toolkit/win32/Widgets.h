@@ -38,6 +38,9 @@ std::string narrow(std::wstring_view text);
 // The system's text for an error code, without the trailing line break.
 std::string systemMessage(DWORD error);
 
+// A hidden window that only receives messages, of a class of its own with this procedure.
+HWND createMessageWindow(const wchar_t* className, WNDPROC procedure, const wchar_t* title);
+
 // The dots per inch of the monitor a window is on (of the primary monitor for nullptr).
 UINT dpiOf(HWND window);
 

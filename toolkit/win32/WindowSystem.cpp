@@ -188,14 +188,7 @@ class Win32WindowSystem : public WindowSystem {
         comInitialised_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
         win32::registerWindowClasses();
 
-        WNDCLASSEXW messenger{};
-        messenger.cbSize = sizeof messenger;
-        messenger.lpfnWndProc = messengerProc;
-        messenger.hInstance = GetModuleHandleW(nullptr);
-        messenger.lpszClassName = messengerClass;
-        RegisterClassExW(&messenger);
-        theMessenger = CreateWindowExW(0, messengerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                       GetModuleHandleW(nullptr), nullptr);
+        theMessenger = win32::createMessageWindow(messengerClass, messengerProc, L"");
         endHandled = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         SetConsoleCtrlHandler(consoleControl, TRUE);
     }
